@@ -1,0 +1,27 @@
+# Compiler settings shared by every target of the program's own code.
+add_library(quillmorph_flags INTERFACE)
+target_compile_options(quillmorph_flags INTERFACE
+  -Wall -Wextra -Wpedantic -Werror
+  # Rounding must not depend on the compiler's choice of fused multiply-add.
+  -ffp-contract=off -fno-fast-math)
+target_include_directories(quillmorph_flags INTERFACE ${PROJECT_SOURCE_DIR})
+
+if(QUILLMORPH_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# quillmorph_layer(NAME folder DEPS ...): one static library per folder, made of the
+# folder's own .cpp files.
+function(quillmorph_layer name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_link_libraries(${name} PUBLIC quillmorph_flags ${ARG_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE quillmorph_flags ${ARG_DEPS})
+  endif()
+endfunction()

@@ -1,0 +1,119 @@
+// Smooth (area-averaging box filter) and raw (nearest pixel) rescaling.
+#include "imaging/picture.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+// One destination pixel's share of the source pixels along one axis. In units where a
+// source pixel is `destinationSize` long and a destination pixel `sourceSize` long,
+// every weight is an integer and the weights of one destination pixel sum to
+// `sourceSize`, so the average is exact.
+struct Span {
+    int first = 0;
+    std::vector<std::uint32_t> weights;
+};
+
+std::vector<Span> AreaSpans(int sourceSize, int destinationSize) {
+    std::vector<Span> spans(static_cast<std::size_t>(destinationSize));
+    const auto s = static_cast<std::int64_t>(sourceSize);
+    const auto d = static_cast<std::int64_t>(destinationSize);
+    for (std::int64_t i = 0; i < d; ++i) {
+        const std::int64_t begin = i * s;
+        const std::int64_t end = begin + s;
+        Span& span = spans[static_cast<std::size_t>(i)];
+        span.first = static_cast<int>(begin / d);
+        for (std::int64_t j = begin / d; j * d < end; ++j) {
+            const std::int64_t overlapBegin = j * d > begin ? j * d : begin;
+            const std::int64_t overlapEnd = (j + 1) * d < end ? (j + 1) * d : end;
+            span.weights.push_back(static_cast<std::uint32_t>(overlapEnd - overlapBegin));
+        }
+    }
+    return spans;
+}
+
+// Source index whose centre is nearest the centre of destination pixel i.
+int NearestIndex(int i, int sourceSize, int destinationSize) {
+    return static_cast<int>((2 * std::int64_t{i} + 1) * sourceSize / (2 * std::int64_t{destinationSize}));
+}
+
+Picture ScaleRaw(const Picture& source, int width, int height) {
+    Picture result{width, height, std::vector<BufferWord>(static_cast<std::size_t>(width) * height)};
+    std::vector<int> columns(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        columns[static_cast<std::size_t>(x)] = NearestIndex(x, source.width, width);
+    }
+    for (int y = 0; y < height; ++y) {
+        const std::size_t sourceRow =
+            static_cast<std::size_t>(NearestIndex(y, source.height, height)) * static_cast<std::size_t>(source.width);
+        BufferWord* out = &result.pixels[static_cast<std::size_t>(y) * width];
+        for (int x = 0; x < width; ++x) {
+            out[x] = source.pixels[sourceRow + static_cast<std::size_t>(columns[static_cast<std::size_t>(x)])];
+        }
+    }
+    return result;
+}
+
+Picture ScaleSmooth(const Picture& source, int width, int height) {
+    const std::vector<Span> columns = AreaSpans(source.width, width);
+    const std::vector<Span> rows = AreaSpans(source.height, height);
+
+    // Horizontal pass: per channel sums scaled by source.width (at most 255 * 32767).
+    const std::size_t channelsPerRow = static_cast<std::size_t>(width) * 3;
+    std::vector<std::uint32_t> horizontal(channelsPerRow * static_cast<std::size_t>(source.height));
+    for (int y = 0; y < source.height; ++y) {
+        const BufferWord* in = &source.pixels[static_cast<std::size_t>(y) * source.width];
+        std::uint32_t* out = &horizontal[static_cast<std::size_t>(y) * channelsPerRow];
+        for (int x = 0; x < width; ++x) {
+            const Span& span = columns[static_cast<std::size_t>(x)];
+            std::uint32_t b = 0, g = 0, r = 0;
+            for (std::size_t k = 0; k < span.weights.size(); ++k) {
+                const BufferWord word = in[span.first + static_cast<int>(k)];
+                const std::uint32_t w = span.weights[k];
+                b += (word & 0xFFu) * w;
+                g += ((word >> 8) & 0xFFu) * w;
+                r += ((word >> 16) & 0xFFu) * w;
+            }
+            out[3 * x] = b;
+            out[3 * x + 1] = g;
+            out[3 * x + 2] = r;
+        }
+    }
+
+    // Vertical pass, then divide by the whole area and round to nearest.
+    Picture result{width, height, std::vector<BufferWord>(static_cast<std::size_t>(width) * height)};
+    const std::uint64_t area = static_cast<std::uint64_t>(source.width) * static_cast<std::uint64_t>(source.height);
+    std::vector<std::uint64_t> sums(channelsPerRow);
+    for (int y = 0; y < height; ++y) {
+        const Span& span = rows[static_cast<std::size_t>(y)];
+        std::fill(sums.begin(), sums.end(), 0);
+        for (std::size_t k = 0; k < span.weights.size(); ++k) {
+            const std::uint32_t* in =
+                &horizontal[static_cast<std::size_t>(span.first + static_cast<int>(k)) * channelsPerRow];
+            const std::uint64_t w = span.weights[k];
+            for (std::size_t c = 0; c < channelsPerRow; ++c) {
+                sums[c] += in[c] * w;
+            }
+        }
+        BufferWord* out = &result.pixels[static_cast<std::size_t>(y) * width];
+        for (int x = 0; x < width; ++x) {
+            const auto channel = [&](int c) {
+                return static_cast<std::uint32_t>((2 * sums[3 * static_cast<std::size_t>(x) + c] + area) / (2 * area));
+            };
+            out[x] = channel(0) | (channel(1) << 8) | (channel(2) << 16);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+Picture ScalePicture(const Picture& source, int width, int height, ScaleMode mode) {
+    if (source.width <= 0 || source.height <= 0 || width <= 0 || height <= 0) {
+        return Picture{width > 0 ? width : 0, height > 0 ? height : 0,
+                       std::vector<BufferWord>(static_cast<std::size_t>(width > 0 ? width : 0) *
+                                               static_cast<std::size_t>(height > 0 ? height : 0))};
+    }
+    return mode == ScaleMode::Raw ? ScaleRaw(source, width, height) : ScaleSmooth(source, width, height);
+}
