@@ -1,0 +1,43 @@
+// The reader chain: picture readers registered in order, each a header check and a
+// decode over the whole file in memory. The chain knows no reader by name, so the
+// Qt-based platform loader plugs in from platform/ like any other.
+#pragma once
+
+#include "imaging/picture.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+struct ReaderCheck {
+    bool accepted = false; // the reader recognises the file
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+
+struct PictureReader {
+    std::string name; // shown by the command-line converter's "info"
+    std::function<ReaderCheck(std::span<const std::uint8_t> file, std::string_view path)> check;
+    std::function<std::optional<Picture>(std::span<const std::uint8_t> file, std::string_view path)> decode;
+};
+
+void RegisterPictureReader(PictureReader reader);
+void ClearPictureReaders();
+
+// Files larger than this are not read into memory.
+constexpr std::uint64_t kMaxPictureFileBytes = 512ull * 1024 * 1024;
+
+struct DecodeResult {
+    std::optional<Picture> picture;
+    std::string readerName; // the reader that accepted the file, if any
+    std::string reason;     // why no picture came out, for the command-line converter
+};
+
+// Reads the file and offers it to each registered reader in turn. A reader that
+// declines, or accepts but fails to decode, passes the file on; a size beyond the
+// program's limits is refused before any pixel is decoded.
+DecodeResult DecodePictureFile(std::string_view path);
+DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_view path);
