@@ -53,3 +53,17 @@ MessageAnswer ShowMessageBox(std::string_view title, std::string_view text, Mess
     box.exec();
     return MessageAnswer::Ok;
 }
+
+// Until the window and control registry exists no window or control does, so each of
+// these finds nothing to act on.
+FileDialogResult OpenFileDialog(std::string_view, std::string_view, std::string_view, int) { return {}; }
+FileDialogResult SaveFileDialog(std::string_view, std::string_view, std::string_view, int) { return {}; }
+void SetWindowEnabled(int, bool) {}
+bool WindowEnabled(int) { return false; }
+void SetControlText(int, std::string_view) {}
+std::string ControlText(int) { return {}; }
+void ShowPictureInControl(int, int) {}
+void RepaintControl(int) {}
+void SetClickReporting(int, bool) {}
+int TrackBarPosition(int) { return 0; }
+int TextWidth(int, std::string_view) { return 0; }

@@ -45,8 +45,16 @@ FileDialogResult SaveFileDialog(std::string_view title, std::string_view initial
 // ---- Windows and controls (used by the pipeline; the full set lives in platform/) ----
 
 void SetWindowEnabled(int window, bool enabled);
-bool WindowEnabled(int window);
+bool WindowEnabled(int window); // false when the window does not exist
 void SetControlText(int control, std::string_view text);
 std::string ControlText(int control);
 // Shows picture `picture` in a picture frame at the picture's own size; 0 clears it.
 void ShowPictureInControl(int control, int picture);
+// Has a picture frame draw its picture again (after the picture's pixels changed).
+void RepaintControl(int control);
+// Switches whether clicks on a picture frame are reported as control events.
+void SetClickReporting(int control, bool on);
+// Position of a track bar; 0 when it does not exist.
+int TrackBarPosition(int control);
+// Pixel width of `text` in the control's font; 0 when the control does not exist.
+int TextWidth(int control, std::string_view text);

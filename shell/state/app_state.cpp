@@ -29,6 +29,19 @@ int mainWindow = 0;
 int mainMenu = 0;
 int paletteSelectorWindow = 0;
 int aboutWindow = 0;
+int sourceImageGadget = 0;
+int previewImageGadget = 0;
+int sourceFrame = 0;
+int previewFrame = 0;
+int strengthTrackBar = 0;
+int strengthValueText = 0;
+int serpentineCheckBox = 0;
+int methodCombo = 0;
+int screenModeCombo = 0;
+int smoothCheckBox = 0;
+int stretchCheckBox = 0;
+int autoPaletteButton = 0;
+int resetPaletteButton = 0;
 
 namespace {
 
@@ -69,6 +82,11 @@ void ResetAppState() {
     mainMenu = 0;
     paletteSelectorWindow = 0;
     aboutWindow = 0;
+    for (int* control : {&sourceImageGadget, &previewImageGadget, &sourceFrame, &previewFrame, &strengthTrackBar,
+                         &strengthValueText, &serpentineCheckBox, &methodCombo, &screenModeCombo, &smoothCheckBox,
+                         &stretchCheckBox, &autoPaletteButton, &resetPaletteButton}) {
+        *control = 0;
+    }
 }
 
 std::string BuildOpenPattern() {

@@ -51,6 +51,23 @@ extern int mainWindow;
 extern int mainMenu;
 extern int paletteSelectorWindow;
 extern int aboutWindow;
+extern int sourceImageGadget;  // left picture frame, shows picture 5
+extern int previewImageGadget; // right picture frame, shows picture 6
+extern int sourceFrame;        // group box "Source Image"
+extern int previewFrame;       // group box "Preview Image"
+extern int strengthTrackBar;   // 0-100, the dither strength
+extern int strengthValueText;  // "50%"
+extern int serpentineCheckBox;
+extern int methodCombo;
+extern int screenModeCombo;
+extern int smoothCheckBox;
+extern int stretchCheckBox;
+extern int autoPaletteButton;
+extern int resetPaletteButton;
+// The swatch of logical colour k is control firstSwatchControl + k (35-42); the palette
+// selector's swatches are firstSelectorSwatchControl + k (43-50).
+constexpr int firstSwatchControl = 35;
+constexpr int firstSelectorSwatchControl = 43;
 
 // Palette entry of logical colour `logical` in mode row `mode`.
 ColourValue& PaletteEntry(int mode, int logical);
