@@ -1,0 +1,46 @@
+// Parsing of the command-line converter's arguments into plain settings.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class EditKind {
+    Brightness, Contrast, Gamma, Greyscale, Invert, Solarise, Level,
+    RotateLeft, RotateRight, Rotate180, FlipHorizontal, FlipVertical,
+};
+
+// One picture edit, applied to the loaded picture in the order given.
+struct Edit {
+    EditKind kind;
+    float amount = 0.0F; // brightness offset, contrast amount or gamma
+};
+
+enum class OutputFormat { Dump, Png, Jpeg, Bmp };
+
+struct ConvertOptions {
+    std::string input;
+    std::string output;
+    int mode = 2;
+    std::string method = "None"; // a name of the Method list or its number, resolved later
+    int strength = 50;
+    bool serpentine = false;
+    bool stretch = false;
+    bool rawScaling = false;
+    int lines = 256;
+    std::vector<int> palette; // physical colours for logical colours 0..n-1
+    bool autoPalette = false;
+    OutputFormat format = OutputFormat::Dump;
+    std::vector<Edit> edits;
+};
+
+struct ParsedCommand {
+    std::string command;            // "convert", "decode", "read", "info", "modes", "methods", "help", "version"
+    ConvertOptions options;          // inputs, outputs and settings of every command
+    std::string error;              // a usage error, empty when the arguments were understood
+};
+
+ParsedCommand ParseArguments(const std::vector<std::string>& arguments);
+
+// A physical colour by number 0-7 or by name ("red", any case).
+std::optional<int> ParsePhysicalColour(const std::string& text);
