@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <vector>
 
 namespace {
@@ -119,6 +121,46 @@ TEST_F(DumpFileTest, ReadsWholeFilesAndReportsEachFailure) {
 
     EXPECT_FALSE(ReadScreenDumpFile(Write("EMPTY", 0)));
     EXPECT_NE(reported.find("Reason: Failed to read requested file."), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// Every real dump of the corpus decodes to the height its length gives, in the mode its
+// name carries, with only the default colours of its bit depth.
+TEST(DumpReaderCorpusTest, RealDumpsDecodeInTheirModes) {
+    const std::filesystem::path root = std::filesystem::path(QUILLMORPH_CORPUS) / "bbc";
+    if (!std::filesystem::exists(root)) {
+        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << root << ")";
+    }
+    int decoded = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string name = entry.path().filename().string();
+        const std::size_t at = name.find(".mode");
+        if (!entry.is_regular_file() || at == std::string::npos || name.ends_with(".inf") ||
+            name.ends_with(".png")) {
+            continue;
+        }
+        const int modeNumber = name[at + 5] - '0';
+        const ScreenMode* mode = ScreenModeByNumber(modeNumber);
+        ASSERT_NE(mode, nullptr) << name;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const DecodedDump dump = DecodeScreenBytes(bytes, mode->width, mode->bitsPerPixel);
+        ASSERT_TRUE(dump.picture) << name;
+        EXPECT_EQ(dump.picture->height, static_cast<int>(bytes.size()) / mode->bytesPerLine) << name;
+        std::set<ColourValue> colours;
+        for (const BufferWord word : dump.picture->pixels) {
+            colours.insert(SwapRedBlue(word));
+        }
+        for (const ColourValue colour : colours) {
+            EXPECT_TRUE(IsPhysicalColour(colour)) << name;
+        }
+        EXPECT_LE(colours.size(), static_cast<std::size_t>(1) << mode->bitsPerPixel) << name;
+        ++decoded;
+    }
+    EXPECT_GE(decoded, 30);
 }
 
 } // namespace
