@@ -1,0 +1,12 @@
+// The About window: banner, version line, notices and "Okay".
+#pragma once
+
+#include <string>
+
+// "Version 0.20.0.34ß - Compiled on dd/mm/yyyy at hh:mm:ss".
+std::string VersionLine();
+
+// Builds and shows the window; returns its number, or 0 when it cannot be made.
+int OpenAboutWindow();
+// Runs the About window until "Okay" is pressed.
+void ShowAbout();

@@ -1,0 +1,56 @@
+#include "shell/palette_selector.h"
+
+#include "platform/events.h"
+#include "platform/window.h"
+#include "screen/screen_modes.h"
+#include "shell/gadget_colours.h"
+#include "shell/main_window.h"
+#include "shell/state/app_state.h"
+
+int OpenPaletteSelectorWindow() {
+    const ScreenPoint pointer = MousePosition();
+    WindowSpec spec;
+    spec.title = "Palette Selector";
+    spec.width = 239;
+    spec.height = 29;
+    spec.placement = WindowPlacement::At;
+    spec.x = pointer.x;
+    spec.y = pointer.y;
+    spec.owner = mainWindow;
+    spec.frame = WindowFrame::Borderless;
+    paletteSelectorWindow = OpenWindow(spec);
+    if (paletteSelectorWindow == 0) {
+        return 0;
+    }
+    for (int k = 0; k < 8; ++k) {
+        ColourSwatchGadget(paletteSelectorWindow, firstSelectorSwatchControl + k, firstSelectorSwatchPicture + k,
+                           30 * k, 0, 25, 25, physicalColours[static_cast<std::size_t>(k)], true);
+        SetClickReporting(firstSelectorSwatchControl + k, true);
+    }
+    ShowWindow(paletteSelectorWindow);
+    return paletteSelectorWindow;
+}
+
+ColourValue SelectPaletteColour() {
+    if (OpenPaletteSelectorWindow() == 0) {
+        return 0;
+    }
+    InstallGadgetColourCallback(paletteSelectorWindow);
+    ColourValue result = 0;
+    // Modal by its own loop: the main window stays enabled, but everything it sends,
+    // its close box included, is read and dropped until a colour is chosen.
+    for (bool done = false; !done;) {
+        const Event event = WaitEvent();
+        if (event.kind == EventKind::None) {
+            break;
+        }
+        const int k = event.control - firstSelectorSwatchControl;
+        if (event.kind == EventKind::Control && k >= 0 && k < 8) {
+            result = physicalColours[static_cast<std::size_t>(k)];
+            done = true;
+        }
+    }
+    CloseWindow(paletteSelectorWindow);
+    paletteSelectorWindow = 0;
+    return result;
+}

@@ -1,0 +1,98 @@
+#include "shell/startup.h"
+
+#include "imaging/picture.h"
+#include "imaging/picture_reader.h"
+#include "imaging/png_reader.h"
+#include "pipeline/dither_kernels.h"
+#include "pipeline/picture_readers.h"
+#include "pipeline/preview_refresh.h"
+#include "platform/controls.h"
+#include "platform/platform.h"
+#include "platform/window.h"
+#include "screen/screen_modes.h"
+#include "shell/dispatch.h"
+#include "shell/gadget_colours.h"
+#include "shell/main_window.h"
+#include "shell/state/app_state.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+extern const std::uint8_t aboutBannerPng[];
+extern const std::size_t aboutBannerPngSize;
+
+namespace {
+
+void DecodeBanner() {
+    const PictureReader png = PngPictureReader();
+    auto banner = png.decode(std::span<const std::uint8_t>(aboutBannerPng, aboutBannerPngSize), "about_banner.png");
+    aboutBanner = banner ? StoreAutomaticPicture(std::move(*banner)) : 0;
+}
+
+void FillLists() {
+    for (const ScreenMode& mode : screenModes) {
+        AddListItem(screenModeCombo, mode.label);
+    }
+    SelectListItem(screenModeCombo, 2);
+    for (const DitherKernel& kernel : ditherTable) {
+        if (kernel.name.empty()) {
+            break;
+        }
+        AddListItem(methodCombo, kernel.name);
+    }
+    SelectListItem(methodCombo, 0);
+    ditherMethod = 0;
+}
+
+} // namespace
+
+bool StartUp() {
+    ResetAppState();
+    if (!InitPlatform()) {
+        return false;
+    }
+    palette.fill(0);
+    openPattern = BuildOpenPattern();
+    LoadDitherKernels();
+    ClearPictureReaders();
+    RegisterPictureReaders();
+    DecodeBanner();
+    screenMode = 2;
+    modeWidth = 160;
+    lastModeIndex = 2;
+    previewHeight = 256;
+    if (OpenMainWindow() == 0) {
+        return false;
+    }
+    InstallGadgetColourCallback(mainWindow);
+    SetWindowAcceptsDrops(mainWindow, true);
+    FillLists();
+    SetTrackBarPosition(strengthTrackBar, 50);
+    SetControlChecked(smoothCheckBox, true);
+    sourceScaleMode = 0;
+    previewScaleMode = 1;
+    keepAspect = 1;
+    for (int mode = 0; mode <= 8; ++mode) {
+        ResetPalette(mode);
+    }
+    RefreshPreview();
+    quitRequested = 0;
+    return true;
+}
+
+void ShutDown() {
+    ClearGadgetColours();
+    CloseAllWindows();
+    DiscardAllPictures();
+    ClearPictureReaders();
+    ShutdownPlatform();
+}
+
+int RunQuillmorph() {
+    if (StartUp()) {
+        RunMainLoop();
+    }
+    ShutDown();
+    return 0;
+}
