@@ -6,6 +6,11 @@
 // so the pipeline can run the same procedures with and without a desktop.
 #pragma once
 
+#include "platform/controls.h"
+#include "platform/events.h"
+#include "platform/menus.h"
+#include "platform/window.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +47,7 @@ FileDialogResult OpenFileDialog(std::string_view title, std::string_view initial
 FileDialogResult SaveFileDialog(std::string_view title, std::string_view initialPath, std::string_view patterns,
                                 int selected);
 
-// ---- Windows and controls (used by the pipeline; the full set lives in platform/) ----
+// ---- Windows and controls (the rest is in window.h, controls.h and menus.h) ----------
 
 void SetWindowEnabled(int window, bool enabled);
 bool WindowEnabled(int window); // false when the window does not exist

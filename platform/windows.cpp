@@ -1,0 +1,268 @@
+#include "platform/event_queue.h"
+#include "platform/platform.h"
+#include "platform/test_hooks.h"
+#include "platform/test_mode.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPointer>
+#include <QScreen>
+#include <QUrl>
+#include <QWidget>
+#include <QWindow>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A top-level window: the close box and drops become events; the program decides what
+// happens to the window.
+class WindowWidget : public QWidget {
+public:
+    WindowWidget(int id, int owner) : id_(id), owner_(owner) {}
+
+    int Id() const { return id_; }
+    int Owner() const { return owner_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        // A disabled window takes no input, its close box included.
+        if (isEnabled()) {
+            PostEvent({EventKind::CloseRequest, id_, 0, 0, 0});
+        }
+    }
+
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (acceptDrops() && isEnabled() && event->mimeData()->hasUrls()) {
+            event->acceptProposedAction();
+        }
+    }
+
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        if (acceptDrops() && isEnabled() && event->mimeData()->hasUrls()) {
+            event->acceptProposedAction();
+        }
+    }
+
+    void dropEvent(QDropEvent* event) override {
+        if (!acceptDrops() || !isEnabled()) {
+            return;
+        }
+        std::vector<std::string> paths;
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (url.isLocalFile()) {
+                paths.push_back(url.toLocalFile().toStdString());
+            }
+        }
+        if (paths.empty()) {
+            return;
+        }
+        event->acceptProposedAction();
+        PostEvent({EventKind::FilesDropped, id_, 0, 0, StoreDrop(std::move(paths))});
+    }
+
+private:
+    int id_;
+    int owner_;
+};
+
+struct Windows {
+    std::map<int, std::unique_ptr<WindowWidget>> open;
+    int next = 1;
+};
+
+Windows& AllWindows() {
+    static Windows windows;
+    return windows;
+}
+
+WindowWidget* FindWindow(int window) {
+    const auto found = AllWindows().open.find(window);
+    return found == AllWindows().open.end() ? nullptr : found->second.get();
+}
+
+QWidget* ClientOf(QWidget* window) {
+    return window ? window->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+Qt::WindowFlags FlagsFor(WindowFrame frame) {
+    const Qt::WindowFlags titled = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    switch (frame) {
+    case WindowFrame::TitleBar: return titled;
+    case WindowFrame::TitleBarWithClose: return titled | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    case WindowFrame::TitleBarWithCloseMinimise:
+        return titled | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
+    case WindowFrame::Borderless: return Qt::Window | Qt::FramelessWindowHint;
+    }
+    return titled;
+}
+
+void Place(QWidget& widget, const WindowSpec& spec, QWidget* owner) {
+    const QSize size(spec.width, spec.height);
+    if (spec.placement == WindowPlacement::At) {
+        widget.move(spec.x, spec.y);
+        return;
+    }
+    QRect area;
+    if (spec.placement == WindowPlacement::CentreOfOwner && owner) {
+        area = owner->geometry();
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        area = screen->availableGeometry();
+    }
+    QRect client(QPoint(0, 0), size);
+    client.moveCenter(area.center());
+    widget.setGeometry(client);
+}
+
+} // namespace
+
+int OpenWindow(const WindowSpec& spec) {
+    if (!PlatformActive() || spec.width < 1 || spec.height < 1) {
+        return 0;
+    }
+    WindowWidget* owner = FindWindow(spec.owner);
+    const int id = AllWindows().next++;
+    auto widget = std::make_unique<WindowWidget>(id, owner ? spec.owner : 0);
+    widget->setObjectName(QString::fromStdString(WindowObjectName(id)));
+    widget->setWindowFlags(FlagsFor(spec.frame));
+    widget->setWindowTitle(ToQString(spec.title));
+    widget->setFixedSize(spec.width, spec.height);
+    auto* client = new QWidget(widget.get());
+    client->setObjectName(QStringLiteral("client"));
+    client->setGeometry(0, 0, spec.width, spec.height);
+    Place(*widget, spec, owner);
+    if (owner) {
+        // Owned, not a child: a child window would be disabled with its owner.
+        owner->winId();
+        widget->winId();
+        if (widget->windowHandle() && owner->windowHandle()) {
+            widget->windowHandle()->setTransientParent(owner->windowHandle());
+        }
+    }
+    AllWindows().open.emplace(id, std::move(widget));
+    return id;
+}
+
+void ShowWindow(int window) {
+    if (WindowWidget* widget = FindWindow(window)) {
+        widget->show();
+        widget->raise();
+        widget->activateWindow();
+    }
+}
+
+void CloseWindow(int window) {
+    if (!FindWindow(window)) {
+        return;
+    }
+    std::vector<int> owned;
+    for (const auto& [id, widget] : AllWindows().open) {
+        if (widget->Owner() == window) {
+            owned.push_back(id);
+        }
+    }
+    for (const int id : owned) {
+        CloseWindow(id);
+    }
+    const auto found = AllWindows().open.find(window);
+    std::unique_ptr<WindowWidget> widget = std::move(found->second);
+    AllWindows().open.erase(found);
+    widget->hide();
+}
+
+void CloseAllWindows() {
+    while (!AllWindows().open.empty()) {
+        CloseWindow(AllWindows().open.begin()->first);
+    }
+}
+
+bool WindowExists(int window) { return FindWindow(window) != nullptr; }
+
+bool WindowVisible(int window) {
+    const WindowWidget* widget = FindWindow(window);
+    return widget && widget->isVisible();
+}
+
+void SetWindowTitle(int window, std::string_view title) {
+    if (WindowWidget* widget = FindWindow(window)) {
+        widget->setWindowTitle(ToQString(title));
+    }
+}
+
+std::string WindowTitle(int window) {
+    const WindowWidget* widget = FindWindow(window);
+    return widget ? widget->windowTitle().toStdString() : std::string();
+}
+
+PixelSize WindowClientSize(int window) {
+    const QWidget* client = ClientOf(FindWindow(window));
+    return client ? PixelSize{client->width(), client->height()} : PixelSize{};
+}
+
+ScreenPoint WindowClientPosition(int window) {
+    const QWidget* client = ClientOf(FindWindow(window));
+    if (!client) {
+        return {};
+    }
+    const QPoint corner = client->mapToGlobal(QPoint(0, 0));
+    return {corner.x(), corner.y()};
+}
+
+void SetWindowBackground(int window, ColourValue colour) {
+    if (WindowWidget* widget = FindWindow(window)) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Window, QColor(static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
+                                                  static_cast<int>(BlueOf(colour))));
+        widget->setPalette(palette);
+        widget->setAutoFillBackground(true);
+    }
+}
+
+void SetWindowAcceptsDrops(int window, bool accepts) {
+    if (WindowWidget* widget = FindWindow(window)) {
+        widget->setAcceptDrops(accepts);
+    }
+}
+
+void SetWindowEnabled(int window, bool enabled) {
+    if (WindowWidget* widget = FindWindow(window)) {
+        widget->setEnabled(enabled);
+    }
+}
+
+bool WindowEnabled(int window) {
+    const WindowWidget* widget = FindWindow(window);
+    return widget && widget->isEnabled();
+}
+
+PixelSize DisplaySize() {
+    const QScreen* screen = PlatformActive() ? QGuiApplication::primaryScreen() : nullptr;
+    return screen ? PixelSize{screen->size().width(), screen->size().height()} : PixelSize{};
+}
+
+ScreenPoint MousePosition() {
+    if (const auto simulated = SimulatedMousePosition()) {
+        return *simulated;
+    }
+    if (!PlatformActive()) {
+        return {};
+    }
+    const QPoint position = QCursor::pos();
+    return {position.x(), position.y()};
+}
+
+bool LeftMouseButtonDown() {
+    if (const auto simulated = SimulatedLeftButton()) {
+        return *simulated;
+    }
+    return PlatformActive() && (QGuiApplication::mouseButtons() & Qt::LeftButton);
+}
