@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct ReaderCheck {
     bool accepted = false; // the reader recognises the file
@@ -26,6 +27,8 @@ struct PictureReader {
 
 void RegisterPictureReader(PictureReader reader);
 void ClearPictureReaders();
+// The registered readers' names in the order they are tried.
+std::vector<std::string> RegisteredPictureReaderNames();
 
 // Files larger than this are not read into memory.
 constexpr std::uint64_t kMaxPictureFileBytes = 512ull * 1024 * 1024;

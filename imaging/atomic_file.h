@@ -1,0 +1,17 @@
+// Files the program writes are written whole or not at all: the bytes go to a
+// temporary file beside the target, which is then renamed over it, so a failed save
+// never destroys an earlier file.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+// Writes `bytes` as the file `path`, replacing any file of that name. On failure
+// returns false, leaves any earlier file untouched and sets `reason` to a sentence
+// that names the file.
+bool WriteFileAtomically(std::string_view path, std::span<const std::uint8_t> bytes, std::string& reason);
+
+// The part of a path after its last "/" or "\".
+std::string_view FileNamePart(std::string_view path);

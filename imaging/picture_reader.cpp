@@ -1,0 +1,120 @@
+#include "imaging/picture_reader.h"
+
+#include <exception>
+#include <fstream>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<PictureReader>& Readers() {
+    static std::vector<PictureReader> readers;
+    return readers;
+}
+
+std::string SizeRefusal(const ReaderCheck& check) {
+    return "The picture is " + std::to_string(check.width) + " x " + std::to_string(check.height) +
+           " pixels; pictures may be at most " + std::to_string(kMaxPictureSide) + " pixels on a side and " +
+           std::to_string(kMaxPicturePixels) + " pixels in all.";
+}
+
+// A decoder's picture is taken only when it is whole: an acceptable size and one word per pixel.
+bool IsWholePicture(const Picture& picture) {
+    return IsAcceptablePictureSize(picture.width, picture.height) &&
+           picture.pixels.size() ==
+               static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
+}
+
+// Readers must not throw, but running out of memory inside one must not end the program.
+ReaderCheck SafeCheck(const PictureReader& reader, std::span<const std::uint8_t> file, std::string_view path) {
+    try {
+        return reader.check ? reader.check(file, path) : ReaderCheck{};
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::optional<Picture> SafeDecode(const PictureReader& reader, std::span<const std::uint8_t> file,
+                                  std::string_view path) {
+    try {
+        return reader.decode ? reader.decode(file, path) : std::nullopt;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+void RegisterPictureReader(PictureReader reader) { Readers().push_back(std::move(reader)); }
+
+void ClearPictureReaders() { Readers().clear(); }
+
+std::vector<std::string> RegisteredPictureReaderNames() {
+    std::vector<std::string> names;
+    for (const PictureReader& reader : Readers()) {
+        names.push_back(reader.name);
+    }
+    return names;
+}
+
+DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_view path) {
+    DecodeResult result;
+    std::string failedReaders;
+    for (const PictureReader& reader : Readers()) {
+        const ReaderCheck check = SafeCheck(reader, file, path);
+        if (!check.accepted) {
+            continue;
+        }
+        if (!IsAcceptablePictureSize(check.width, check.height)) {
+            result.readerName = reader.name;
+            result.reason = SizeRefusal(check);
+            return result;
+        }
+        std::optional<Picture> picture = SafeDecode(reader, file, path);
+        if (picture && IsWholePicture(*picture)) {
+            result.picture = std::move(picture);
+            result.readerName = reader.name;
+            result.reason.clear();
+            return result;
+        }
+        failedReaders += failedReaders.empty() ? reader.name : ", " + reader.name;
+    }
+    result.reason = failedReaders.empty() ? "No reader recognises the file."
+                                          : "The file is damaged or unsupported (tried: " + failedReaders + ").";
+    return result;
+}
+
+DecodeResult DecodePictureFile(std::string_view path) {
+    DecodeResult result;
+    const std::filesystem::path name(path);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name, error)) {
+        result.reason = std::filesystem::exists(name, error) ? "The path is not a regular file."
+                                                              : "The file does not exist.";
+        return result;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(name, error);
+    if (error) {
+        result.reason = "The file cannot be read.";
+        return result;
+    }
+    if (size > kMaxPictureFileBytes) {
+        result.reason = "The file is larger than " + std::to_string(kMaxPictureFileBytes / (1024 * 1024)) + " MiB.";
+        return result;
+    }
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        result.reason = "Not enough memory to read the file.";
+        return result;
+    }
+    std::ifstream in(name, std::ios::binary);
+    if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) ||
+        in.peek() != std::ifstream::traits_type::eof()) {
+        result.reason = "The file cannot be read.";
+        return result;
+    }
+    return DecodePictureBytes(bytes, path);
+}

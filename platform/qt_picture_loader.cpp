@@ -1,0 +1,142 @@
+#include "platform/qt_picture_loader.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+#include <QtGlobal>
+
+#include <array>
+
+namespace {
+
+// The formats the program reads through this loader; other formats Qt may know
+// (its own PNG, PBM, XPM, SVG...) are left to the program's readers or declined.
+constexpr std::array<const char*, 5> kFormats = {"bmp", "ico", "cur", "jpeg", "gif"};
+
+// Room for the largest picture the program accepts, as 32-bit pixels, plus headroom
+// for the decoder's own buffers.
+constexpr int kAllocationLimitMiB = 1024;
+
+// Qt's image plugins report damaged files through qWarning; the desktop program never
+// prints, so messages are dropped while a file is read here.
+void DropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+struct QuietMessages {
+    QtMessageHandler previous = qInstallMessageHandler(DropMessage);
+    ~QuietMessages() { qInstallMessageHandler(previous); }
+    QuietMessages() = default;
+    QuietMessages(const QuietMessages&) = delete;
+    QuietMessages& operator=(const QuietMessages&) = delete;
+};
+
+bool IsOwnFormat(const QByteArray& format) {
+    for (const char* own : kFormats) {
+        if (format == own) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A reader over the file's bytes, positioned on the image to decode. The bytes are
+// not copied: QByteArray::fromRawData only points at them.
+struct OpenReader {
+    QByteArray bytes;
+    QBuffer buffer;
+    QImageReader reader;
+
+    explicit OpenReader(std::span<const std::uint8_t> file)
+        : bytes(QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
+                                        static_cast<qsizetype>(file.size()))) {
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+        reader.setDecideFormatFromContent(true);
+        reader.setAutoTransform(false);
+    }
+    OpenReader(const OpenReader&) = delete;
+    OpenReader& operator=(const OpenReader&) = delete;
+
+    bool Recognised() { return reader.canRead() && IsOwnFormat(reader.format()); }
+
+    // Icons and cursors hold several images; the one with the most pixels is taken.
+    void ChooseImage() {
+        const QByteArray format = reader.format();
+        if (format != "ico" && format != "cur") {
+            return;
+        }
+        const int count = reader.imageCount();
+        int best = 0;
+        qint64 bestArea = -1;
+        for (int i = 0; i < count; ++i) {
+            if (!reader.jumpToImage(i)) {
+                continue;
+            }
+            const QSize size = reader.size();
+            const qint64 area = qint64(size.width()) * size.height();
+            if (area > bestArea) {
+                bestArea = area;
+                best = i;
+            }
+        }
+        reader.jumpToImage(best);
+    }
+};
+
+ReaderCheck CheckWithQt(std::span<const std::uint8_t> file) {
+    const QuietMessages quiet;
+    OpenReader open(file);
+    if (!open.Recognised()) {
+        return {};
+    }
+    open.ChooseImage();
+    const QSize size = open.reader.size();
+    if (!size.isValid()) {
+        return {};
+    }
+    return {true, size.width(), size.height()};
+}
+
+std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file) {
+    const QuietMessages quiet;
+    OpenReader open(file);
+    if (!open.Recognised()) {
+        return std::nullopt;
+    }
+    open.ChooseImage();
+    const QSize size = open.reader.size();
+    if (!size.isValid() || !IsAcceptablePictureSize(size.width(), size.height())) {
+        return std::nullopt;
+    }
+    open.reader.setAllocationLimit(kAllocationLimitMiB);
+    QImage image = open.reader.read();
+    if (image.isNull() || !IsAcceptablePictureSize(image.width(), image.height())) {
+        return std::nullopt;
+    }
+    // Premultiplying is exactly compositing over black.
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return std::nullopt;
+    }
+    Picture picture;
+    picture.width = image.width();
+    picture.height = image.height();
+    picture.pixels.resize(std::size_t(picture.width) * std::size_t(picture.height));
+    for (int y = 0; y < picture.height; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        BufferWord* out = picture.pixels.data() + std::size_t(y) * std::size_t(picture.width);
+        for (int x = 0; x < picture.width; ++x) {
+            out[x] = row[x] & 0xFFFFFFu; // 0xAARRGGBB: blue already in the low byte
+        }
+    }
+    return picture;
+}
+
+} // namespace
+
+PictureReader QtPictureReader() {
+    return {"platform loader",
+            [](std::span<const std::uint8_t> file, std::string_view) { return CheckWithQt(file); },
+            [](std::span<const std::uint8_t> file, std::string_view) { return DecodeWithQt(file); }};
+}

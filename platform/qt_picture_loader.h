@@ -1,0 +1,9 @@
+// The platform's picture loader: BMP (RLE and UPI included), ICO, CUR, JPEG and GIF
+// through Qt's image readers, delivered as 24-bit colour with any transparency
+// composited over black. A GIF gives its first frame; an icon or cursor file its
+// largest image.
+#pragma once
+
+#include "imaging/picture_reader.h"
+
+PictureReader QtPictureReader();
