@@ -3,6 +3,7 @@
 #include "imaging/picture.h"
 #include "platform/controls.h"
 #include "platform/menus.h"
+#include "platform/platform.h"
 #include "platform/window.h"
 #include "screen/screen_modes.h"
 #include "shell/commands.h"

@@ -1,6 +1,7 @@
 #include "shell/palette_selector.h"
 
 #include "platform/events.h"
+#include "platform/platform.h"
 #include "platform/window.h"
 #include "screen/screen_modes.h"
 #include "shell/gadget_colours.h"
