@@ -107,6 +107,23 @@ BufferWord CompositeOverBlack(const std::uint8_t* rgba) {
     return (scale(rgba[0]) << 16) | (scale(rgba[1]) << 8) | scale(rgba[2]);
 }
 
+// The chunks before the pixel data must lie within the file. libpng would fail on them
+// too, but only after allocating the length a chunk claims, up to 2 GiB.
+bool ChunksBeforePixelsFit(std::span<const std::uint8_t> file) {
+    std::uint64_t at = 8;
+    while (at + 8 <= file.size()) {
+        const std::uint64_t length = ReadBigEndian32(file, std::size_t(at));
+        if (length > 0x7FFFFFFF || at + 12 + length > file.size()) {
+            return false;
+        }
+        if (std::memcmp(file.data() + at + 4, "IDAT", 4) == 0) {
+            return true;
+        }
+        at += 12 + length;
+    }
+    return false;
+}
+
 } // namespace
 
 ReaderCheck CheckPng(std::span<const std::uint8_t> file) {
@@ -120,7 +137,7 @@ ReaderCheck CheckPng(std::span<const std::uint8_t> file) {
 
 std::optional<Picture> DecodePng(std::span<const std::uint8_t> file) {
     const ReaderCheck check = CheckPng(file);
-    if (!check.accepted || !IsAcceptablePictureSize(check.width, check.height)) {
+    if (!check.accepted || !IsAcceptablePictureSize(check.width, check.height) || !ChunksBeforePixelsFit(file)) {
         return std::nullopt;
     }
     PngSession session;

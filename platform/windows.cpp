@@ -155,7 +155,9 @@ int OpenWindow(const WindowSpec& spec) {
 void ShowWindow(int window) {
     if (WindowWidget* widget = FindWindow(window)) {
         widget->show();
-        widget->raise();
+        if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            widget->raise();
+        }
         widget->activateWindow();
     }
 }

@@ -1,0 +1,16 @@
+// The Portable Pixmap reader: text ("P3") and binary ("P6") colour pixmaps.
+#pragma once
+
+#include "imaging/picture.h"
+#include "imaging/picture_reader.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+// Accepts a "P3" or "P6" file whose width, height and maxval (1-65535) can be read,
+// reporting width and height.
+ReaderCheck CheckPpmPicture(std::span<const std::uint8_t> file);
+// Checks and decodes; samples that end early leave the rest of the picture black.
+std::optional<Picture> ReadPpmPicture(std::span<const std::uint8_t> file);
+PictureReader PpmPictureReader();

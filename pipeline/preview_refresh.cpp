@@ -1,0 +1,120 @@
+#include "pipeline/preview_refresh.h"
+
+#include "adjust/brightness_contrast_gamma.h"
+#include "imaging/picture.h"
+#include "pipeline/aspect.h"
+#include "pipeline/remap.h"
+#include "platform/platform.h"
+#include "screen/screen_modes.h"
+#include "shell/state/app_state.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kPreviewWidth = 320;
+constexpr int kSwatchBox = 25;
+
+ScaleMode ScaleModeOf(int setting) { return setting == 0 ? ScaleMode::Smooth : ScaleMode::Raw; }
+
+// The pending brightness as a whole offset. Any offset beyond a byte's range acts alike,
+// so far-out values are held where the conversion to int is safe.
+int BrightnessOffsetAsInteger(float offset) {
+    if (std::isnan(offset)) {
+        return 0;
+    }
+    return static_cast<int>(RoundHalfEven(std::clamp(static_cast<double>(offset), -1024.0, 1024.0)));
+}
+
+} // namespace
+
+PipelineResult RunConversionPipeline(int strength) {
+    PipelineResult result;
+    if (!PictureExists(workingPicture) || !CopyPicture(workingPicture, conversionWorkingCopy)) {
+        return result;
+    }
+    if (keepAspect != 0) {
+        CorrectAspectRatio(conversionWorkingCopy);
+    }
+    // The adjustments act on the padded copy before any scaling, bars included.
+    AdjustBrightness(conversionWorkingCopy, BrightnessOffsetAsInteger(brightnessOffset));
+    AdjustContrast(conversionWorkingCopy, contrastAmount);
+    AdjustGamma(conversionWorkingCopy, gammaValue);
+
+    if (!CopyPicture(conversionWorkingCopy, sourcePreviewPicture)) {
+        return result;
+    }
+    ResizePicture(sourcePreviewPicture, kPreviewWidth, previewHeight, ScaleModeOf(sourceScaleMode));
+    result.sourcePreview = true;
+
+    ResizePicture(conversionWorkingCopy, modeWidth, previewHeight, ScaleModeOf(sourceScaleMode));
+    if (RemapImage(conversionWorkingCopy, screenMode, ditherMethod, strength, serpentine) == 0) {
+        return result;
+    }
+    if (!CopyPicture(convertedPicture, convertedPreviewPicture)) {
+        return result;
+    }
+    ResizePicture(convertedPreviewPicture, kPreviewWidth, previewHeight, ScaleModeOf(previewScaleMode));
+    result.convertedPreview = true;
+    return result;
+}
+
+std::optional<std::string> PreviewCaption(int mode, int lines) {
+    const ScreenMode* screen = ScreenModeByNumber(mode);
+    if (screen == nullptr) {
+        return std::nullopt;
+    }
+    return "Preview Image (" + std::to_string(screen->width) + " x " + std::to_string(lines) + " pixels)";
+}
+
+void DrawPaletteSwatches(int mode) {
+    if (mode < 0 || mode >= kPaletteRows) {
+        return; // no palette row to show
+    }
+    for (int i = 0; i < kPaletteColumns; ++i) {
+        FillBox(firstSwatchPicture + i, 0, 0, kSwatchBox, kSwatchBox, PaletteEntry(mode, i));
+        RepaintControl(firstSwatchControl + i);
+        SetClickReporting(firstSwatchControl + i, true);
+    }
+    const ScreenMode* screen = ScreenModeByNumber(mode);
+    const int colourCount = screen != nullptr ? screen->colourCount : kPaletteColumns;
+    if (colourCount >= kPaletteColumns) {
+        return;
+    }
+    const int checkerboard = CreateAutomaticPicture(kSwatchBox, kSwatchBox);
+    // One alternation running on across rows: with an odd side, black where x + y is even.
+    bool white = false;
+    for (int y = 0; y < kSwatchBox; ++y) {
+        for (int x = 0; x < kSwatchBox; ++x) {
+            PlotPixel(checkerboard, x, y, white ? 0xFFFFFFu : 0x000000u);
+            white = !white;
+        }
+    }
+    for (int i = colourCount; i < kPaletteColumns; ++i) {
+        DrawPicture(checkerboard, firstSwatchPicture + i, 0, 0);
+        RepaintControl(firstSwatchControl + i);
+        SetClickReporting(firstSwatchControl + i, false);
+    }
+    FreePicture(checkerboard);
+}
+
+void RefreshPreview() {
+    if (PictureExists(workingPicture)) {
+        const PipelineResult result = RunConversionPipeline(TrackBarPosition(strengthTrackBar));
+        if (result.sourcePreview && PictureExists(sourcePreviewPicture)) {
+            ShowPictureInControl(sourceImageGadget, sourcePreviewPicture);
+        }
+        if (result.convertedPreview) {
+            ShowPictureInControl(previewImageGadget, convertedPreviewPicture);
+        }
+    } else {
+        ShowPictureInControl(sourceImageGadget, 0);
+        ShowPictureInControl(previewImageGadget, 0);
+        SetControlText(sourceFrame, "Source Image");
+    }
+    if (const std::optional<std::string> caption = PreviewCaption(screenMode, previewHeight)) {
+        SetControlText(previewFrame, *caption);
+    }
+    DrawPaletteSwatches(screenMode);
+}

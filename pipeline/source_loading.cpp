@@ -1,0 +1,101 @@
+#include "pipeline/source_loading.h"
+
+#include "imaging/picture.h"
+#include "imaging/picture_reader.h"
+#include "pipeline/preview_refresh.h"
+#include "platform/platform.h"
+#include "shell/state/app_state.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+namespace {
+
+constexpr int kCaptionLimit = 325; // pixels; the source frame's caption must stay narrower
+constexpr int kLimitWidth = 640;
+constexpr int kLimitHeight = 512;
+
+std::string CaptionWith(std::string_view name, int width, int height) {
+    return "Source Image: " + std::string(name) + " (" + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels)";
+}
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u; }
+
+void DiscardAndRefresh() {
+    FreePicture(workingPicture);
+    RefreshPreview();
+}
+
+} // namespace
+
+std::string_view FileNameOf(std::string_view path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+std::string SourceCaption(std::string_view path, int width, int height,
+                          const std::function<int(std::string_view)>& measure) {
+    std::string caption = CaptionWith(FileNameOf(path), width, height);
+    if (measure(caption) < kCaptionLimit) {
+        return caption;
+    }
+    // Shorten from the end of the path, one character at a time, but no further than the
+    // start of the file name: past it the caption would show a folder's name as the file's.
+    const std::size_t nameStart = path.size() - FileNameOf(path).size();
+    for (std::size_t keep = path.size(); keep > nameStart;) {
+        --keep;
+        if (keep > nameStart && IsContinuationByte(path[keep])) {
+            continue; // not a character boundary
+        }
+        const std::string candidate = std::string(path.substr(0, keep)) + "...";
+        caption = CaptionWith(FileNameOf(candidate), width, height);
+        if (measure(caption) < kCaptionLimit) {
+            break;
+        }
+    }
+    return caption;
+}
+
+PictureSize LimitedSourceSize(int width, int height) {
+    const std::int64_t w = width;
+    const std::int64_t h = height;
+    if (w >= h && w > kLimitWidth) {
+        return {kLimitWidth, static_cast<int>(std::max<std::int64_t>(1, h * kLimitWidth / w))};
+    }
+    if (w < h && h > kLimitHeight) {
+        return {static_cast<int>(std::max<std::int64_t>(1, w * kLimitHeight / h)), kLimitHeight};
+    }
+    return {width, height};
+}
+
+int LoadSourceImage(std::string_view path) {
+    if (path.empty()) {
+        DiscardAndRefresh();
+        return 0;
+    }
+    const std::string name(FileNameOf(path));
+    if (FileExists(path) == 0) {
+        ErrorMessage("The file '" + name + "' does not exist.");
+        DiscardAndRefresh();
+        return 0;
+    }
+    DecodeResult decoded = DecodePictureFile(path);
+    if (!decoded.picture || !IsAcceptablePictureSize(decoded.picture->width, decoded.picture->height)) {
+        ErrorMessage("The file '" + name + "' is not a recognised image format.");
+        DiscardAndRefresh();
+        return 0;
+    }
+    const int width = decoded.picture->width;
+    const int height = decoded.picture->height;
+    StorePicture(workingPicture, std::move(*decoded.picture));
+
+    SetControlText(sourceFrame, SourceCaption(path, width, height,
+                                              [](std::string_view text) { return TextWidth(sourceFrame, text); }));
+
+    const PictureSize limited = LimitedSourceSize(width, height);
+    ResizePicture(workingPicture, limited.width, limited.height, ScaleMode::Smooth);
+    RefreshPreview();
+    return 1;
+}

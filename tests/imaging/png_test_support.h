@@ -1,0 +1,62 @@
+// Writes PNG files of any colour type, bit depth and interlacing through libpng, so
+// the reader's tests need no stored files.
+#pragma once
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdint>
+#include <vector>
+
+struct TestPngSpec {
+    int width = 1;
+    int height = 1;
+    int colourType = PNG_COLOR_TYPE_RGB;
+    int bitDepth = 8;
+    bool interlaced = false;
+    std::vector<png_color> palette;      // for PNG_COLOR_TYPE_PALETTE
+    std::vector<std::uint8_t> trnsAlpha; // tRNS alpha per palette entry
+    std::vector<std::uint8_t> rows;      // packed rows exactly as stored in the file
+};
+
+inline void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+inline bool WriteTestPngInto(const TestPngSpec& spec, std::vector<std::uint8_t>& out, png_structp png,
+                             png_infop info, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_set_write_fn(png, &out, AppendPngBytes, nullptr);
+    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bitDepth, spec.colourType,
+                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (!spec.palette.empty()) {
+        png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
+    }
+    if (!spec.trnsAlpha.empty()) {
+        png_set_tRNS(png, info, spec.trnsAlpha.data(), int(spec.trnsAlpha.size()), nullptr);
+    }
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, info);
+    return true;
+}
+
+inline std::vector<std::uint8_t> MakeTestPng(TestPngSpec spec) {
+    std::vector<std::uint8_t> out;
+    const std::size_t rowBytes = spec.rows.size() / std::size_t(spec.height);
+    std::vector<png_bytep> rows(std::size_t(spec.height));
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        rows[y] = spec.rows.data() + y * rowBytes;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (!WriteTestPngInto(spec, out, png, info, rows.data())) {
+        out.clear();
+    }
+    png_destroy_write_struct(&png, &info);
+    return out;
+}

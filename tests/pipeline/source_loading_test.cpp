@@ -1,0 +1,223 @@
+#include "pipeline/source_loading.h"
+
+#include "imaging/picture.h"
+#include "imaging/picture_reader.h"
+#include "pipeline/dither_kernels.h"
+#include "screen/screen_modes.h"
+#include "shell/state/app_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+// Until the reader chain is part of this branch, a minimal one stands in for these
+// tests. The definitions are weak, so the real chain replaces them wherever it is linked.
+namespace {
+std::vector<PictureReader>& FallbackReaders() {
+    static std::vector<PictureReader> readers;
+    return readers;
+}
+} // namespace
+
+__attribute__((weak)) void RegisterPictureReader(PictureReader reader) {
+    FallbackReaders().push_back(std::move(reader));
+}
+__attribute__((weak)) void ClearPictureReaders() { FallbackReaders().clear(); }
+__attribute__((weak)) DecodeResult DecodePictureFile(std::string_view path) {
+    DecodeResult result;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) {
+        return result;
+    }
+    std::ifstream file{std::string(path), std::ios::binary};
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    for (const PictureReader& reader : FallbackReaders()) {
+        if (reader.check(bytes, path).accepted) {
+            result.picture = reader.decode(bytes, path);
+            if (result.picture) {
+                return result;
+            }
+        }
+    }
+    return result;
+}
+
+namespace {
+
+// A test format: "QMTEST", then width and height as 16-bit little-endian values; the
+// picture is a gradient so that a resize is visible.
+std::optional<Picture> DecodeTestPicture(std::span<const std::uint8_t> file) {
+    const int width = file[6] | (file[7] << 8);
+    const int height = file[8] | (file[9] << 8);
+    Picture picture{width, height, std::vector<BufferWord>(static_cast<std::size_t>(width) * height)};
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        picture.pixels[i] = static_cast<BufferWord>(i % 251) * 0x010101u;
+    }
+    return picture;
+}
+
+ReaderCheck CheckTestPicture(std::span<const std::uint8_t> file) {
+    if (file.size() < 10 || std::string(file.begin(), file.begin() + 6) != "QMTEST") {
+        return {};
+    }
+    return {true, file[6] | (file[7] << 8), file[8] | (file[9] << 8)};
+}
+
+class SourceLoadingTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetAppState();
+        DiscardAllPictures();
+        LoadDitherKernels();
+        ResetPalette(8);
+        screenMode = 8;
+        modeWidth = 80;
+        previewHeight = 200;
+        keepAspect = 1;
+        ClearPictureReaders();
+        RegisterPictureReader({"test", [](auto file, auto) { return CheckTestPicture(file); },
+                               [](auto file, auto) { return DecodeTestPicture(file); }});
+        SetErrorReporter([this](std::string_view, std::string_view text) { messages.emplace_back(text); });
+        folder = std::filesystem::temp_directory_path() /
+                 ("quillmorph-load-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override {
+        SetErrorReporter(nullptr);
+        ClearPictureReaders();
+        DiscardAllPictures();
+        std::filesystem::remove_all(folder);
+    }
+
+    std::string WriteTestPicture(const std::string& name, int width, int height) {
+        const std::filesystem::path path = folder / name;
+        std::ofstream file(path, std::ios::binary);
+        const char header[] = {'Q',
+                               'M',
+                               'T',
+                               'E',
+                               'S',
+                               'T',
+                               static_cast<char>(width & 0xFF),
+                               static_cast<char>(width >> 8),
+                               static_cast<char>(height & 0xFF),
+                               static_cast<char>(height >> 8)};
+        file.write(header, sizeof header);
+        return path.string();
+    }
+    static std::vector<int> LoadedSize(const std::string& path) {
+        EXPECT_EQ(LoadSourceImage(path), 1) << path;
+        return {PictureWidth(workingPicture), PictureHeight(workingPicture)};
+    }
+
+    std::filesystem::path folder;
+    std::vector<std::string> messages;
+};
+
+TEST_F(SourceLoadingTest, LargePicturesAreReducedWithTruncatingDivision) {
+    EXPECT_EQ(LoadedSize(WriteTestPicture("a.tst", 1600, 1200)), (std::vector<int>{640, 480}));
+    EXPECT_EQ(LoadedSize(WriteTestPicture("b.tst", 1200, 1200)), (std::vector<int>{640, 640}));
+    EXPECT_EQ(LoadedSize(WriteTestPicture("c.tst", 1000, 1999)), (std::vector<int>{256, 512}));
+    EXPECT_EQ(LoadedSize(WriteTestPicture("d.tst", 700, 600)), (std::vector<int>{640, 548}));
+    EXPECT_EQ(LoadedSize(WriteTestPicture("e.tst", 600, 700)), (std::vector<int>{438, 512}));
+    EXPECT_EQ(LoadedSize(WriteTestPicture("f.tst", 640, 640)), (std::vector<int>{640, 640}));
+    EXPECT_EQ(LoadedSize(WriteTestPicture("g.tst", 500, 512)), (std::vector<int>{500, 512}));
+    EXPECT_TRUE(messages.empty());
+    // The refresh ran: picture 7 has the mode's size at 200 lines.
+    EXPECT_EQ(PictureWidth(convertedPicture), 80);
+    EXPECT_EQ(PictureHeight(convertedPicture), 200);
+}
+
+TEST_F(SourceLoadingTest, ExtremeShapesKeepAtLeastOnePixel) {
+    EXPECT_EQ(LimitedSourceSize(32767, 1).width, 640);
+    EXPECT_EQ(LimitedSourceSize(32767, 1).height, 1);
+    EXPECT_EQ(LimitedSourceSize(1, 32767).width, 1);
+    EXPECT_EQ(LimitedSourceSize(1, 32767).height, 512);
+    EXPECT_EQ(LoadedSize(WriteTestPicture("thin.tst", 2000, 1)), (std::vector<int>{640, 1}));
+}
+
+TEST_F(SourceLoadingTest, FailuresAreReportedAndUnloadThePicture) {
+    const std::string prefix = "Unfortunately an error has occurred.\n\nReason: ";
+    ASSERT_TRUE(CreatePicture(workingPicture, 4, 4));
+    EXPECT_EQ(LoadSourceImage((folder / "gone.png").string()), 0);
+    EXPECT_FALSE(PictureExists(workingPicture));
+
+    ASSERT_TRUE(CreatePicture(workingPicture, 4, 4));
+    std::filesystem::create_directory(folder / "album");
+    EXPECT_EQ(LoadSourceImage((folder / "album").string()), 0); // a folder exists but is no picture
+    EXPECT_FALSE(PictureExists(workingPicture));
+
+    std::ofstream(folder / "notes.txt") << "hello";
+    ASSERT_TRUE(CreatePicture(workingPicture, 4, 4));
+    EXPECT_EQ(LoadSourceImage((folder / "notes.txt").string()), 0);
+    EXPECT_FALSE(PictureExists(workingPicture));
+
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            prefix + "The file 'gone.png' does not exist.",
+                            prefix + "The file 'album' is not a recognised image format.",
+                            prefix + "The file 'notes.txt' is not a recognised image format.",
+                        }));
+
+    // Cancelling a dialog unloads without a word.
+    ASSERT_TRUE(CreatePicture(workingPicture, 4, 4));
+    EXPECT_EQ(LoadSourceImage(""), 0);
+    EXPECT_FALSE(PictureExists(workingPicture));
+    EXPECT_EQ(messages.size(), 3u);
+}
+
+TEST_F(SourceLoadingTest, CaptionNamesTheFileAndItsDecodedSize) {
+    const auto bytes = [](std::string_view text) { return static_cast<int>(text.size()) * 5; };
+    EXPECT_EQ(SourceCaption("C:\\pictures\\cat.png", 1600, 1200, bytes), "Source Image: cat.png (1600 x 1200 pixels)");
+    EXPECT_EQ(FileNameOf("/a/b\\c.jpg"), "c.jpg");
+    EXPECT_EQ(FileNameOf("plain.jpg"), "plain.jpg");
+    // Below 325 pixels at 5 per byte means at most 64 bytes: a 29-byte name.
+    EXPECT_EQ(SourceCaption("/photos/holiday-photo-from-the-seaside-2019.jpg", 1600, 1200, bytes),
+              "Source Image: holiday-photo-from-the-sea... (1600 x 1200 pixels)");
+}
+
+bool IsWholeUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0u) != 0x80u) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+TEST_F(SourceLoadingTest, ShorteningCutsWholeCharactersAndStopsAtTheFileName) {
+    const auto bytes = [](std::string_view text) { return static_cast<int>(text.size()) * 5; };
+    // Two-byte characters throughout: every odd cut would split one.
+    std::string name;
+    for (int i = 0; i < 20; ++i) {
+        name += "\xC3\xA9";
+    }
+    for (int width = 1; width < 100000; width *= 7) {
+        const std::string caption = SourceCaption("/tmp/" + name, width, 1, bytes);
+        EXPECT_TRUE(IsWholeUtf8(caption)) << caption;
+        EXPECT_LT(bytes(caption), 325);
+    }
+    // When nothing fits, the name shrinks to "..." and the folders are never shown.
+    int calls = 0;
+    const auto tooWide = [&calls](std::string_view) {
+        ++calls;
+        return 1000;
+    };
+    EXPECT_EQ(SourceCaption("/home/someone/picture.png", 10, 20, tooWide), "Source Image: ... (10 x 20 pixels)");
+    EXPECT_EQ(calls, 1 + 11);
+}
+
+} // namespace

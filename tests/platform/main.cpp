@@ -1,0 +1,21 @@
+// The platform tests need the toolkit running before any test, and run headless.
+#include "platform/platform.h"
+#include "platform/test_hooks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!InitPlatform()) {
+        std::fprintf(stderr, "platform tests: the toolkit could not start\n");
+        return 1;
+    }
+    EnableTestMode(true);
+    const int result = RUN_ALL_TESTS();
+    ShutdownPlatform();
+    return result;
+}
