@@ -152,10 +152,11 @@ int Convert(const ConvertOptions& o) {
     if (!ApplySettings(o, error)) {
         return UsageError(error);
     }
-    std::string reason;
-    if (ReadSourcePicture(o.input, reason) == 0) {
-        return Fail(reason);
+    const SourceRead source = ReadSourcePicture(o.input);
+    if (source.result == 0) {
+        return Fail(source.reason);
     }
+    std::string reason;
     ApplyEdits(o.edits);
     if (o.autoPalette) {
         AutoPalette(workingPicture, screenMode);

@@ -70,32 +70,39 @@ PictureSize LimitedSourceSize(int width, int height) {
     return {width, height};
 }
 
+SourceRead ReadSourcePicture(std::string_view path) {
+    const std::string name(FileNameOf(path));
+    if (FileExists(path) == 0) {
+        FreePicture(workingPicture);
+        return {0, "The file '" + name + "' does not exist.", 0, 0};
+    }
+    DecodeResult decoded = DecodePictureFile(path);
+    if (!decoded.picture || !IsAcceptablePictureSize(decoded.picture->width, decoded.picture->height)) {
+        FreePicture(workingPicture);
+        return {0, "The file '" + name + "' is not a recognised image format.", 0, 0};
+    }
+    const int width = decoded.picture->width;
+    const int height = decoded.picture->height;
+    StorePicture(workingPicture, std::move(*decoded.picture));
+    const PictureSize limited = LimitedSourceSize(width, height);
+    ResizePicture(workingPicture, limited.width, limited.height, ScaleMode::Smooth);
+    return {1, {}, width, height};
+}
+
 int LoadSourceImage(std::string_view path) {
     if (path.empty()) {
         DiscardAndRefresh();
         return 0;
     }
-    const std::string name(FileNameOf(path));
-    if (FileExists(path) == 0) {
-        ErrorMessage("The file '" + name + "' does not exist.");
+    const SourceRead read = ReadSourcePicture(path);
+    if (read.result == 0) {
+        ErrorMessage(read.reason);
         DiscardAndRefresh();
         return 0;
     }
-    DecodeResult decoded = DecodePictureFile(path);
-    if (!decoded.picture || !IsAcceptablePictureSize(decoded.picture->width, decoded.picture->height)) {
-        ErrorMessage("The file '" + name + "' is not a recognised image format.");
-        DiscardAndRefresh();
-        return 0;
-    }
-    const int width = decoded.picture->width;
-    const int height = decoded.picture->height;
-    StorePicture(workingPicture, std::move(*decoded.picture));
-
-    SetControlText(sourceFrame, SourceCaption(path, width, height,
+    // The caption keeps the size of the file's picture, before any reduction.
+    SetControlText(sourceFrame, SourceCaption(path, read.width, read.height,
                                               [](std::string_view text) { return TextWidth(sourceFrame, text); }));
-
-    const PictureSize limited = LimitedSourceSize(width, height);
-    ResizePicture(workingPicture, limited.width, limited.height, ScaleMode::Smooth);
     RefreshPreview();
     return 1;
 }

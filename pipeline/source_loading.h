@@ -23,6 +23,18 @@ struct PictureSize {
 };
 PictureSize LimitedSourceSize(int width, int height);
 
+// Reads `path` into picture 4 and limits its size, reporting nothing: the common core of
+// LoadSourceImage and the command-line converter. `width` and `height` are those of the
+// file's picture before the reduction; on failure picture 4 is discarded and `reason`
+// holds the message.
+struct SourceRead {
+    int result = 0;
+    std::string reason;
+    int width = 0;
+    int height = 0;
+};
+SourceRead ReadSourcePicture(std::string_view path);
+
 // Reads `path` into picture 4, captions the source frame, limits the size and refreshes
 // the previews. Returns 1 on success; 0 (picture 4 discarded, previews refreshed) when
 // the path is empty, names nothing, or is not a picture the readers recognise.
