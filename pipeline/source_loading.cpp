@@ -17,11 +17,13 @@ constexpr int kLimitWidth = 640;
 constexpr int kLimitHeight = 512;
 
 std::string CaptionWith(std::string_view name, int width, int height) {
-    return "Source Image: " + std::string(name) + " (" + std::to_string(width) + " x " + std::to_string(height) +
-           " pixels)";
+    return "Source Image: " + std::string(name) + " (" + std::to_string(width) + " x " +
+           std::to_string(height) + " pixels)";
 }
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u; }
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u;
+}
 
 void DiscardAndRefresh() {
     FreePicture(workingPicture);
@@ -91,8 +93,9 @@ int LoadSourceImage(std::string_view path) {
     const int height = decoded.picture->height;
     StorePicture(workingPicture, std::move(*decoded.picture));
 
-    SetControlText(sourceFrame, SourceCaption(path, width, height,
-                                              [](std::string_view text) { return TextWidth(sourceFrame, text); }));
+    SetControlText(sourceFrame, SourceCaption(path, width, height, [](std::string_view text) {
+                       return TextWidth(sourceFrame, text);
+                   }));
 
     const PictureSize limited = LimitedSourceSize(width, height);
     ResizePicture(workingPicture, limited.width, limited.height, ScaleMode::Smooth);
