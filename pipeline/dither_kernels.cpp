@@ -1,5 +1,6 @@
 #include "pipeline/dither_kernels.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <string_view>
@@ -155,7 +156,8 @@ void LoadDitherKernels() {
 
 int KernelOriginColumn(const DitherKernel& kernel) {
     int origin = 0;
-    for (int column = 0; column < kernel.width; ++column) {
+    const int columns = std::min<int>(kernel.width, static_cast<int>(kernel.cells.size()));
+    for (int column = 0; column < columns; ++column) {
         if (kernel.cells[static_cast<std::size_t>(column)] == 1.0F) {
             origin = column;
         }

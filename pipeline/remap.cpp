@@ -50,6 +50,9 @@ std::vector<Share> BuildShares(const DitherKernel& kernel, int strength) {
             static_cast<int>(RoundHalfEven(static_cast<double>(difference) * static_cast<double>(s)));
     }
     std::vector<Share> shares;
+    if (kernel.width * kernel.height > static_cast<int>(kernel.cells.size())) {
+        return shares; // not a kernel the table can hold
+    }
     const int origin = KernelOriginColumn(kernel);
     for (int row = 0; row < kernel.height; ++row) {
         for (int column = 0; column < kernel.width; ++column) {
