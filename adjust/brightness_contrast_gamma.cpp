@@ -77,9 +77,13 @@ void ApplyByteTable(std::span<BufferWord> pixels, const ByteTable& table) {
     }
 }
 
-void AdjustBrightness(int picture, int offset) { AdjustThroughTable(picture, BrightnessTable(offset)); }
+void AdjustBrightness(int picture, int offset) {
+    AdjustThroughTable(picture, BrightnessTable(offset));
+}
 
-void AdjustContrast(int picture, float amount) { AdjustThroughTable(picture, ContrastTable(amount)); }
+void AdjustContrast(int picture, float amount) {
+    AdjustThroughTable(picture, ContrastTable(amount));
+}
 
 void AdjustGamma(int picture, float gamma) {
     if (!PictureExists(picture) || !(gamma > 0.0F && gamma < 8.0F)) {

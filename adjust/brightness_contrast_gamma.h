@@ -3,11 +3,11 @@
 // live in the shared state.
 #pragma once
 
+#include "imaging/colour.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
-
-#include "imaging/colour.h"
 
 using ByteTable = std::array<std::uint8_t, 256>;
 

@@ -5,7 +5,6 @@
 #include "screen/screen_modes.h"
 
 #include <benchmark/benchmark.h>
-
 #include <random>
 #include <vector>
 
@@ -18,10 +17,10 @@ std::vector<BufferWord> Photo(int width, int height) {
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const auto noise = static_cast<int>(random() % 32) - 16;
-            pixels[static_cast<std::size_t>(y) * width + x] = SwapRedBlue(MakeColour(
-                static_cast<unsigned>(ClampChannel(x * 255 / width, noise)),
-                static_cast<unsigned>(ClampChannel(y * 255 / height, noise)),
-                static_cast<unsigned>(ClampChannel((x + y) * 255 / (width + height), -noise))));
+            pixels[static_cast<std::size_t>(y) * width + x] = SwapRedBlue(
+                MakeColour(static_cast<unsigned>(ClampChannel(x * 255 / width, noise)),
+                           static_cast<unsigned>(ClampChannel(y * 255 / height, noise)),
+                           static_cast<unsigned>(ClampChannel((x + y) * 255 / (width + height), -noise))));
         }
     }
     return pixels;
@@ -41,9 +40,15 @@ void Remap(benchmark::State& state, int width, int height, int colourCount) {
     state.SetLabel(ditherTable[static_cast<std::size_t>(method)].name);
 }
 
-void BM_Remap160x256Mode2(benchmark::State& state) { Remap(state, 160, 256, 8); }
-void BM_Remap640x256Mode0(benchmark::State& state) { Remap(state, 640, 256, 2); }
-void BM_Remap320x256Mode1(benchmark::State& state) { Remap(state, 320, 256, 4); }
+void BM_Remap160x256Mode2(benchmark::State& state) {
+    Remap(state, 160, 256, 8);
+}
+void BM_Remap640x256Mode0(benchmark::State& state) {
+    Remap(state, 640, 256, 2);
+}
+void BM_Remap320x256Mode1(benchmark::State& state) {
+    Remap(state, 320, 256, 4);
+}
 
 // 0 "None", 5 "Floyd-Steinberg", 16 "Stucki (Varn Modified)", the largest kernel.
 BENCHMARK(BM_Remap160x256Mode2)->Arg(0)->Arg(5)->Arg(16)->Unit(benchmark::kMicrosecond);

@@ -25,12 +25,14 @@ std::optional<PaddedLayout> AspectPadding(int width, int height, int lines) {
     const float screen = 320.0F / static_cast<float>(lines);
     const float own = static_cast<float>(width) / static_cast<float>(height);
     if (screen > own) {
-        const int newWidth = SizeFrom(RoundHalfEven(static_cast<double>(height) * static_cast<double>(screen)));
+        const int newWidth =
+            SizeFrom(RoundHalfEven(static_cast<double>(height) * static_cast<double>(screen)));
         const double spare = std::fabs(static_cast<double>(newWidth) - width);
         return PaddedLayout{newWidth, height, static_cast<int>(RoundHalfEven(spare / 2.0)), 0};
     }
     if (screen < own) {
-        const int newHeight = SizeFrom(RoundHalfEven(static_cast<double>(width) / static_cast<double>(screen)));
+        const int newHeight =
+            SizeFrom(RoundHalfEven(static_cast<double>(width) / static_cast<double>(screen)));
         const double spare = std::fabs(static_cast<double>(newHeight) - height);
         return PaddedLayout{width, newHeight, 0, static_cast<int>(RoundHalfEven(spare / 2.0))};
     }

@@ -4,9 +4,9 @@
 #include <optional>
 
 struct PaddedLayout {
-    int width;  // size of the padded picture
+    int width; // size of the padded picture
     int height;
-    int x;      // where the original goes inside it
+    int x; // where the original goes inside it
     int y;
 };
 

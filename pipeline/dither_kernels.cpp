@@ -1,5 +1,6 @@
 #include "pipeline/dither_kernels.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <string_view>
@@ -37,21 +38,22 @@ constexpr std::array<KernelSource, 17> kKernelSources{{
     {11, "Sierra3", 5, 3, 32, {0, 0, kX, 5, 3, 2, 4, 5, 4, 2, 0, 2, 3, 2, 0}},
     {12, "Shiau-Fan", 5, 2, 16, {0, 0, 0, kX, 8, 1, 1, 2, 4, 0}},
     {13, "Shiau-Fan (Varn Modified)", 4, 2, 16, {0, 0, kX, 8, 1, 2, 4, 1}},
-    {14, "Stevenson-Arce", 7, 4, 200, {0, 0,  0, kX, 0, 32, 0,  12, 0, 26, 0,  30, 0,  16, //
-                                       0, 12, 0, 26, 0, 12, 0,  5,  0, 12, 0,  12, 0, 5}},
+    {14, "Stevenson-Arce", 7, 4, 200, {0, 0,  0, kX, 0, 32, 0, 12, 0, 26, 0, 30, 0, 16, //
+                                       0, 12, 0, 26, 0, 12, 0, 5,  0, 12, 0, 12, 0, 5}},
     {15, "Stucki", 5, 3, 42, {0, 0, kX, 8, 4, 2, 4, 8, 4, 2, 1, 2, 4, 2, 1}},
     {16, "Stucki (Varn Modified)", 8, 5, 52, {0, 0, 0, kX, 8, 4, 2, 1, //
-                                              1, 2, 4, 8, 4, 2, 1, 0, //
-                                              0, 1, 2, 4, 2, 1, 0, 0, //
-                                              0, 0, 1, 2, 1, 0, 0, 0, //
-                                              0, 0, 0, 1, 0, 0, 0, 0}},
+                                              1, 2, 4, 8,  4, 2, 1, 0, //
+                                              0, 1, 2, 4,  2, 1, 0, 0, //
+                                              0, 0, 1, 2,  1, 0, 0, 0, //
+                                              0, 0, 0, 1,  0, 0, 0, 0}},
     {0, "None", 1, 1, 1, {kX}},
 }};
 
 constexpr std::size_t StoredSize() {
     std::size_t size = 0;
     for (const KernelSource& kernel : kKernelSources) {
-        size += 1 + kernel.name.size() + 1 + 2 + 2 + 4 * static_cast<std::size_t>(kernel.width * kernel.height);
+        size +=
+            1 + kernel.name.size() + 1 + 2 + 2 + 4 * static_cast<std::size_t>(kernel.width * kernel.height);
     }
     return size;
 }
@@ -121,7 +123,9 @@ struct Cursor {
 
 } // namespace
 
-std::span<const std::uint8_t> StoredDitherKernels() { return kStoredKernels; }
+std::span<const std::uint8_t> StoredDitherKernels() {
+    return kStoredKernels;
+}
 
 void LoadDitherKernels() {
     Cursor cursor{StoredDitherKernels()};
@@ -152,7 +156,8 @@ void LoadDitherKernels() {
 
 int KernelOriginColumn(const DitherKernel& kernel) {
     int origin = 0;
-    for (int column = 0; column < kernel.width; ++column) {
+    const int columns = std::min<int>(kernel.width, static_cast<int>(kernel.cells.size()));
+    for (int column = 0; column < columns; ++column) {
         if (kernel.cells[static_cast<std::size_t>(column)] == 1.0F) {
             origin = column;
         }

@@ -16,7 +16,9 @@ namespace {
 constexpr int kPreviewWidth = 320;
 constexpr int kSwatchBox = 25;
 
-ScaleMode ScaleModeOf(int setting) { return setting == 0 ? ScaleMode::Smooth : ScaleMode::Raw; }
+ScaleMode ScaleModeOf(int setting) {
+    return setting == 0 ? ScaleMode::Smooth : ScaleMode::Raw;
+}
 
 // The pending brightness as a whole offset. Any offset beyond a byte's range acts alike,
 // so far-out values are held where the conversion to int is safe.

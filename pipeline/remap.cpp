@@ -23,7 +23,9 @@ int WeightedDistance(int red1, int green1, int blue1, int red2, int green2, int 
     const int dr = red1 - red2;
     const int dg = green1 - green2;
     const int db = blue1 - blue2;
-    return ((512 + meanRed) * dr * dr) / 256 + 4 * dg * dg + ((767 - meanRed) * db * db) / 256;
+    // Both products are never negative, so the shifts are the divisions by 256, rounded down.
+    return static_cast<int>(static_cast<unsigned>((512 + meanRed) * dr * dr) >> 8) + 4 * dg * dg +
+           static_cast<int>(static_cast<unsigned>((767 - meanRed) * db * db) >> 8);
 }
 
 // Channel differences run from -255 to 255; tables are indexed by difference + 255.
@@ -48,6 +50,9 @@ std::vector<Share> BuildShares(const DitherKernel& kernel, int strength) {
             static_cast<int>(RoundHalfEven(static_cast<double>(difference) * static_cast<double>(s)));
     }
     std::vector<Share> shares;
+    if (kernel.width * kernel.height > static_cast<int>(kernel.cells.size())) {
+        return shares; // not a kernel the table can hold
+    }
     const int origin = KernelOriginColumn(kernel);
     for (int row = 0; row < kernel.height; ++row) {
         for (int column = 0; column < kernel.width; ++column) {
@@ -57,7 +62,8 @@ std::vector<Share> BuildShares(const DitherKernel& kernel, int strength) {
             }
             Share share{column - origin, row, {}};
             for (std::size_t i = 0; i < kDifferenceRange; ++i) {
-                const double amount = RoundHalfEven(static_cast<double>(error[i]) * static_cast<double>(weight));
+                const double amount =
+                    RoundHalfEven(static_cast<double>(error[i]) * static_cast<double>(weight));
                 // A weight above 1 could exceed 16 bits; no share can move a channel further than 255 anyway.
                 share.amount[i] = static_cast<std::int16_t>(std::clamp(amount, -512.0, 512.0));
             }
@@ -93,8 +99,9 @@ ColourValue NearestColourIn(ColourValue colour, std::span<const ColourValue> col
     int best = kLargestDistance;
     ColourValue result = 0;
     for (const ColourValue candidate : colours) {
-        const int distance = WeightedDistance(red, green, blue, static_cast<int>(RedOf(candidate)),
-                                              static_cast<int>(GreenOf(candidate)), static_cast<int>(BlueOf(candidate)));
+        const int distance =
+            WeightedDistance(red, green, blue, static_cast<int>(RedOf(candidate)),
+                             static_cast<int>(GreenOf(candidate)), static_cast<int>(BlueOf(candidate)));
         if (distance < best) {
             best = distance;
             result = candidate;
@@ -107,29 +114,20 @@ ColourValue FindNearestColour(ColourValue colour, int mode, int count) {
     if (mode < 0 || mode >= kPaletteRows) {
         return 0;
     }
-    const auto row = std::span<const ColourValue>(palette).subspan(static_cast<std::size_t>(mode * kPaletteColumns),
-                                                                   kPaletteColumns);
-    return NearestColourIn(colour, row.first(static_cast<std::size_t>(std::clamp(count, 0, kPaletteColumns))));
+    const auto row = std::span<const ColourValue>(palette).subspan(
+        static_cast<std::size_t>(mode * kPaletteColumns), kPaletteColumns);
+    return NearestColourIn(colour,
+                           row.first(static_cast<std::size_t>(std::clamp(count, 0, kPaletteColumns))));
 }
 
-bool RemapPixels(std::span<BufferWord> pixels, int width, int height, std::span<const ColourValue> colours,
-                 const DitherKernel& kernel, int strength, bool serpentine) {
-    if (strength < 0 || strength > 100 || width < 0 || height < 0 ||
-        pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
-        return false;
-    }
-    if (colours.empty()) {
-        std::fill(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(width) * height, 0u);
-        return true;
-    }
-    const std::vector<Share> shares = strength == 0 ? std::vector<Share>{} : BuildShares(kernel, strength);
+namespace {
 
-    std::vector<Channels> entries;
-    for (const ColourValue colour : colours) {
-        entries.push_back({static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
-                           static_cast<int>(BlueOf(colour))});
-    }
-
+// The pass proper. With a fixed palette size the matching loop unrolls; palettes are
+// padded to that size with copies of their last entry, which never win a tie.
+template <std::size_t Size>
+void RemapRows(std::span<BufferWord> pixels, int width, int height, std::span<const Channels> entries,
+               const std::vector<Share>& shares, bool serpentine) {
+    const std::size_t count = Size == 0 ? entries.size() : Size;
     const auto index = [width](int x, int y) {
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
     };
@@ -143,7 +141,7 @@ bool RemapPixels(std::span<BufferWord> pixels, int width, int height, std::span<
             // Written without a branch on the comparison: which entry wins is unpredictable.
             int best = kLargestDistance;
             std::size_t nearest = 0;
-            for (std::size_t i = 0; i < entries.size(); ++i) {
+            for (std::size_t i = 0; i < count; ++i) {
                 const Channels& candidate = entries[i];
                 const int distance =
                     WeightedDistance(c.red, c.green, c.blue, candidate.red, candidate.green, candidate.blue);
@@ -168,10 +166,44 @@ bool RemapPixels(std::span<BufferWord> pixels, int width, int height, std::span<
                 }
                 BufferWord& target = pixels[index(tx, ty)];
                 const Channels t = ChannelsOfWord(target);
-                target = WordOf(ClampChannel(t.red, share.amount[dr]), ClampChannel(t.green, share.amount[dg]),
-                                ClampChannel(t.blue, share.amount[db]));
+                target =
+                    WordOf(ClampChannel(t.red, share.amount[dr]), ClampChannel(t.green, share.amount[dg]),
+                           ClampChannel(t.blue, share.amount[db]));
             }
         }
+    }
+}
+
+} // namespace
+
+bool RemapPixels(std::span<BufferWord> pixels, int width, int height, std::span<const ColourValue> colours,
+                 const DitherKernel& kernel, int strength, bool serpentine) {
+    if (strength < 0 || strength > 100 || width < 0 || height < 0 ||
+        pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        return false;
+    }
+    if (colours.empty()) {
+        std::fill(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(width) * height, 0u);
+        return true;
+    }
+    const std::vector<Share> shares = strength == 0 ? std::vector<Share>{} : BuildShares(kernel, strength);
+
+    std::vector<Channels> entries;
+    for (const ColourValue colour : colours) {
+        entries.push_back({static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
+                           static_cast<int>(BlueOf(colour))});
+    }
+    if (entries.size() <= 2) {
+        entries.resize(2, entries.back());
+        RemapRows<2>(pixels, width, height, entries, shares, serpentine);
+    } else if (entries.size() <= 4) {
+        entries.resize(4, entries.back());
+        RemapRows<4>(pixels, width, height, entries, shares, serpentine);
+    } else if (entries.size() <= 8) {
+        entries.resize(8, entries.back());
+        RemapRows<8>(pixels, width, height, entries, shares, serpentine);
+    } else {
+        RemapRows<0>(pixels, width, height, entries, shares, serpentine);
     }
     return true;
 }

@@ -17,11 +17,13 @@ constexpr int kLimitWidth = 640;
 constexpr int kLimitHeight = 512;
 
 std::string CaptionWith(std::string_view name, int width, int height) {
-    return "Source Image: " + std::string(name) + " (" + std::to_string(width) + " x " + std::to_string(height) +
-           " pixels)";
+    return "Source Image: " + std::string(name) + " (" + std::to_string(width) + " x " +
+           std::to_string(height) + " pixels)";
 }
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u; }
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u;
+}
 
 void DiscardAndRefresh() {
     FreePicture(workingPicture);

@@ -1,9 +1,7 @@
 #include "adjust/brightness_contrast_gamma.h"
-
 #include "imaging/picture.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace {
@@ -61,7 +59,8 @@ TEST_F(AdjustPictureTest, AdjustmentsWorkOnEveryChannelAndClearTheFourthByte) {
     EXPECT_EQ(FindPicture(4)->pixels, (std::vector<BufferWord>{0x001A2A3Au, 0x00D26E3Cu}));
     AdjustGamma(4, 2.0F);
     const ByteTable gamma = GammaTable(2.0F);
-    EXPECT_EQ(FindPicture(4)->pixels[1], (BufferWord{gamma[0xD2]} << 16) | (BufferWord{gamma[0x6E]} << 8) | gamma[0x3C]);
+    EXPECT_EQ(FindPicture(4)->pixels[1],
+              (BufferWord{gamma[0xD2]} << 16) | (BufferWord{gamma[0x6E]} << 8) | gamma[0x3C]);
 }
 
 TEST_F(AdjustPictureTest, GammaOutsideItsRangeAndMissingPicturesChangeNothing) {

@@ -1,10 +1,8 @@
-#include "pipeline/aspect.h"
-
 #include "imaging/picture.h"
+#include "pipeline/aspect.h"
 #include "shell/state/app_state.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -38,9 +36,9 @@ TEST_F(AspectTest, PaddingSizesAndCentringRoundHalvesToEven) {
     EXPECT_EQ(layout(100, 100, 256), (std::vector<int>{125, 100, 12, 0})); // 12.5 columns go to 12
     EXPECT_EQ(layout(640, 480, 256), (std::vector<int>{640, 512, 0, 16}));
     EXPECT_EQ(layout(640, 480, 200), (std::vector<int>{768, 480, 64, 0}));
-    EXPECT_EQ(layout(5, 8, 256), (std::vector<int>{10, 8, 2, 0}));  // 5 spare: 2 left, 3 right
-    EXPECT_EQ(layout(3, 8, 256), (std::vector<int>{10, 8, 4, 0}));  // 7 spare: 4 left, 3 right
-    EXPECT_EQ(layout(400, 300, 240), (std::vector<int>{}));         // 4:3 on a 4:3 screen
+    EXPECT_EQ(layout(5, 8, 256), (std::vector<int>{10, 8, 2, 0})); // 5 spare: 2 left, 3 right
+    EXPECT_EQ(layout(3, 8, 256), (std::vector<int>{10, 8, 4, 0})); // 7 spare: 4 left, 3 right
+    EXPECT_EQ(layout(400, 300, 240), (std::vector<int>{}));        // 4:3 on a 4:3 screen
     EXPECT_EQ(layout(320, 256, 256), (std::vector<int>{}));
     EXPECT_EQ(layout(640, 512, 256), (std::vector<int>{}));
     EXPECT_EQ(layout(10, 0, 256), (std::vector<int>{}));

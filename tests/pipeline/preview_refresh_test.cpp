@@ -1,13 +1,11 @@
-#include "pipeline/preview_refresh.h"
-
 #include "imaging/picture.h"
 #include "pipeline/dither_kernels.h"
+#include "pipeline/preview_refresh.h"
 #include "screen/screen_modes.h"
 #include "shell/state/app_state.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -97,7 +95,8 @@ TEST_F(PreviewRefreshTest, AFailedRemapLeavesTheEarlierConversion) {
     EXPECT_EQ(FindPicture(convertedPicture)->pixels, before.pixels);
     EXPECT_EQ(PictureWidth(convertedPreviewPicture), 320);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find("Invalid screen mode parameter passed (3) in RemapImage()."), std::string::npos);
+    EXPECT_NE(messages[0].find("Invalid screen mode parameter passed (3) in RemapImage()."),
+              std::string::npos);
 }
 
 TEST_F(PreviewRefreshTest, WithoutAWorkingPictureTheStagesAreKept) {
@@ -120,7 +119,8 @@ TEST_F(PreviewRefreshTest, SwatchesShowThePaletteAndACheckerboardForMissingColou
     for (int i = 4; i < 8; ++i) {
         for (int y = 0; y < 24; ++y) {
             for (int x = 0; x < 24; ++x) {
-                ASSERT_EQ(ReadPixel(firstSwatchPicture + i, x, y), (x + y) % 2 == 0 ? 0u : kWhite) << x << "," << y;
+                ASSERT_EQ(ReadPixel(firstSwatchPicture + i, x, y), (x + y) % 2 == 0 ? 0u : kWhite)
+                    << x << "," << y;
             }
         }
     }

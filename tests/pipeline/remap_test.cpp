@@ -1,13 +1,11 @@
-#include "pipeline/remap.h"
-
 #include "imaging/picture.h"
 #include "imaging/pixel_buffer.h"
 #include "pipeline/dither_kernels.h"
+#include "pipeline/remap.h"
 #include "screen/screen_modes.h"
 #include "shell/state/app_state.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 #include <string>
 #include <vector>
@@ -17,7 +15,9 @@ namespace {
 constexpr ColourValue kBlack = 0x000000;
 constexpr ColourValue kWhite = 0xFFFFFF;
 
-ColourValue Grey(unsigned level) { return MakeColour(level, level, level); }
+ColourValue Grey(unsigned level) {
+    return MakeColour(level, level, level);
+}
 
 class RemapTest : public ::testing::Test {
   protected:
@@ -95,10 +95,12 @@ void ReferenceRemap(std::vector<BufferWord>& buffer, int w, int h, int mode, int
             const ColourValue c = SwapRedBlue(word);
             const ColourValue q = nearest(c);
             word = SwapRedBlue(q);
-            const int eR = round((static_cast<int>(RedOf(c)) - static_cast<int>(RedOf(q))) * static_cast<double>(s));
+            const int eR =
+                round((static_cast<int>(RedOf(c)) - static_cast<int>(RedOf(q))) * static_cast<double>(s));
             const int eG =
                 round((static_cast<int>(GreenOf(c)) - static_cast<int>(GreenOf(q))) * static_cast<double>(s));
-            const int eB = round((static_cast<int>(BlueOf(c)) - static_cast<int>(BlueOf(q))) * static_cast<double>(s));
+            const int eB =
+                round((static_cast<int>(BlueOf(c)) - static_cast<int>(BlueOf(q))) * static_cast<double>(s));
             for (int r = 0; r < kernel.height; ++r) {
                 for (int k = 0; k < kernel.width; ++k) {
                     const float weight = kernel.cells[static_cast<std::size_t>(r * kernel.width + k)];
@@ -113,9 +115,10 @@ void ReferenceRemap(std::vector<BufferWord>& buffer, int w, int h, int mode, int
                     BufferWord& target = buffer[static_cast<std::size_t>(ty * w + tx)];
                     const ColourValue t = SwapRedBlue(target);
                     const double wd = static_cast<double>(weight);
-                    target = SwapRedBlue(MakeColour(static_cast<unsigned>(ClampChannel(static_cast<int>(RedOf(t)), round(eR * wd))),
-                                                    static_cast<unsigned>(ClampChannel(static_cast<int>(GreenOf(t)), round(eG * wd))),
-                                                    static_cast<unsigned>(ClampChannel(static_cast<int>(BlueOf(t)), round(eB * wd)))));
+                    target = SwapRedBlue(MakeColour(
+                        static_cast<unsigned>(ClampChannel(static_cast<int>(RedOf(t)), round(eR * wd))),
+                        static_cast<unsigned>(ClampChannel(static_cast<int>(GreenOf(t)), round(eG * wd))),
+                        static_cast<unsigned>(ClampChannel(static_cast<int>(BlueOf(t)), round(eB * wd)))));
                 }
             }
         }
@@ -222,8 +225,9 @@ TEST_F(RemapTest, FastPassMatchesTheReferenceForEveryMethod) {
                 const int mode = modes[random() % 6];
                 for (int k = 0; k < 8; ++k) {
                     // Arbitrary colours, now and then a repeated one.
-                    PaletteEntry(mode, k) = (k > 0 && random() % 5 == 0) ? PaletteEntry(mode, k - 1)
-                                                                        : MakeColour(channel(), channel(), channel());
+                    PaletteEntry(mode, k) = (k > 0 && random() % 5 == 0)
+                                                ? PaletteEntry(mode, k - 1)
+                                                : MakeColour(channel(), channel(), channel());
                 }
                 const int w = 1 + static_cast<int>(random() % 19);
                 const int h = 1 + static_cast<int>(random() % 13);
@@ -239,8 +243,9 @@ TEST_F(RemapTest, FastPassMatchesTheReferenceForEveryMethod) {
                     static_cast<std::size_t>(ScreenModeByNumber(mode)->colourCount));
                 ASSERT_TRUE(RemapPixels(buffer, w, h, colours, ditherTable[static_cast<std::size_t>(method)],
                                         strength, serp != 0));
-                ASSERT_EQ(buffer, expected) << "method " << method << " strength " << strength << " serpentine "
-                                            << serp << " mode " << mode << " size " << w << "x" << h;
+                ASSERT_EQ(buffer, expected)
+                    << "method " << method << " strength " << strength << " serpentine " << serp << " mode "
+                    << mode << " size " << w << "x" << h;
                 ++cases;
             }
         }

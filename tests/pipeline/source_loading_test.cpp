@@ -1,51 +1,17 @@
-#include "pipeline/source_loading.h"
-
 #include "imaging/picture.h"
 #include "imaging/picture_reader.h"
 #include "pipeline/dither_kernels.h"
+#include "pipeline/source_loading.h"
 #include "screen/screen_modes.h"
 #include "shell/state/app_state.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
 #include <vector>
-
-// Until the reader chain is part of this branch, a minimal one stands in for these
-// tests. The definitions are weak, so the real chain replaces them wherever it is linked.
-namespace {
-std::vector<PictureReader>& FallbackReaders() {
-    static std::vector<PictureReader> readers;
-    return readers;
-}
-} // namespace
-
-__attribute__((weak)) void RegisterPictureReader(PictureReader reader) {
-    FallbackReaders().push_back(std::move(reader));
-}
-__attribute__((weak)) void ClearPictureReaders() { FallbackReaders().clear(); }
-__attribute__((weak)) DecodeResult DecodePictureFile(std::string_view path) {
-    DecodeResult result;
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) {
-        return result;
-    }
-    std::ifstream file{std::string(path), std::ios::binary};
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    for (const PictureReader& reader : FallbackReaders()) {
-        if (reader.check(bytes, path).accepted) {
-            result.picture = reader.decode(bytes, path);
-            if (result.picture) {
-                return result;
-            }
-        }
-    }
-    return result;
-}
 
 namespace {
 
@@ -84,8 +50,8 @@ class SourceLoadingTest : public ::testing::Test {
                                [](auto file, auto) { return DecodeTestPicture(file); }});
         SetErrorReporter([this](std::string_view, std::string_view text) { messages.emplace_back(text); });
         folder = std::filesystem::temp_directory_path() /
-                 ("quillmorph-load-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                 ("quillmorph-load-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                  "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(folder);
     }
     void TearDown() override {
@@ -173,7 +139,8 @@ TEST_F(SourceLoadingTest, FailuresAreReportedAndUnloadThePicture) {
 
 TEST_F(SourceLoadingTest, CaptionNamesTheFileAndItsDecodedSize) {
     const auto bytes = [](std::string_view text) { return static_cast<int>(text.size()) * 5; };
-    EXPECT_EQ(SourceCaption("C:\\pictures\\cat.png", 1600, 1200, bytes), "Source Image: cat.png (1600 x 1200 pixels)");
+    EXPECT_EQ(SourceCaption("C:\\pictures\\cat.png", 1600, 1200, bytes),
+              "Source Image: cat.png (1600 x 1200 pixels)");
     EXPECT_EQ(FileNameOf("/a/b\\c.jpg"), "c.jpg");
     EXPECT_EQ(FileNameOf("plain.jpg"), "plain.jpg");
     // Below 325 pixels at 5 per byte means at most 64 bytes: a 29-byte name.
@@ -184,7 +151,11 @@ TEST_F(SourceLoadingTest, CaptionNamesTheFileAndItsDecodedSize) {
 bool IsWholeUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+        const std::size_t length = lead < 0x80    ? 1
+                                   : lead >= 0xF0 ? 4
+                                   : lead >= 0xE0 ? 3
+                                   : lead >= 0xC0 ? 2
+                                                  : 0;
         if (length == 0 || i + length > text.size()) {
             return false;
         }
@@ -216,7 +187,8 @@ TEST_F(SourceLoadingTest, ShorteningCutsWholeCharactersAndStopsAtTheFileName) {
         ++calls;
         return 1000;
     };
-    EXPECT_EQ(SourceCaption("/home/someone/picture.png", 10, 20, tooWide), "Source Image: ... (10 x 20 pixels)");
+    EXPECT_EQ(SourceCaption("/home/someone/picture.png", 10, 20, tooWide),
+              "Source Image: ... (10 x 20 pixels)");
     EXPECT_EQ(calls, 1 + 11);
 }
 
