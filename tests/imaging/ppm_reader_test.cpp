@@ -110,11 +110,6 @@ TEST(PpmReader, DeclinesWhatItDoesNotRead) {
         EXPECT_FALSE(CheckPpmPicture(Bytes(text)).accepted) << text;
         EXPECT_FALSE(ReadPpmPicture(Bytes(text)).has_value()) << text;
     }
-    // Accepted, but a size the program does not take gives no picture.
-    EXPECT_TRUE(CheckPpmPicture(Bytes("P6 40000 1 255 ")).accepted);
-    EXPECT_FALSE(ReadPpmPicture(Bytes("P6 40000 1 255 ")).has_value());
-    EXPECT_FALSE(ReadPpmPicture(Bytes("P6 0 1 255 ")).has_value());
-    EXPECT_FALSE(ReadPpmPicture(Bytes("P6 99999999999999999999999 99999999999999999999 255 ")).has_value());
 }
 
 TEST(PpmReader, MalformedFilesFailCleanlyOrDecodePartly) {
@@ -180,26 +175,6 @@ TEST_F(PpmCorpus, EveryColourPixmapDecodesAtItsSize) {
     EXPECT_GT(decoded, 0);
 }
 
-TEST_F(PpmCorpus, SizesOfKnownFiles) {
-    struct Case {
-        const char* file;
-        int width;
-        int height;
-    };
-    for (const Case& c : {Case{"pillow/hopper_8bit_plain.ppm", 128, 128}, Case{"zigimg/ppm_ascii_rgb24.ppm", 27, 27},
-                          Case{"twelvemonkeys/colors.ppm", 3, 2}, Case{"ppmdecodersharp/P6-65535-chart-red.ppm", 256, 256},
-                          Case{"ppmdecodersharp/P3-65535-chart_red.ppm", 256, 256}, Case{"libtiff/rgb-3c-16b.ppm", 157, 151},
-                          Case{"ppmdecodersharp/P6-255-comment-bell_206.ppm", 258, 792}}) {
-        const std::optional<Picture> picture = Read(c.file);
-        ASSERT_TRUE(picture.has_value()) << c.file;
-        EXPECT_EQ(picture->width, c.width) << c.file;
-        EXPECT_EQ(picture->height, c.height) << c.file;
-    }
-    // Two comment lines before the width; then red, green, blue, yellow, white, black.
-    EXPECT_EQ(Read("twelvemonkeys/colors.ppm")->pixels,
-              (std::vector<BufferWord>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFFFFFF, 0x000000}));
-}
-
 TEST_F(PpmCorpus, TextAndBinaryTwinsAgree) {
     // feep with maxval 15 scales exactly onto its maxval-255 twin (every sample x 17).
     const std::optional<Picture> text = Read("pixie/feep.p3.master.ppm");
@@ -215,6 +190,10 @@ TEST_F(PpmCorpus, TextAndBinaryTwinsAgree) {
     const std::optional<Picture> zigBinary = Read("zigimg/ppm_binary_rgb24.ppm");
     ASSERT_TRUE(zigText && zigBinary);
     EXPECT_EQ(zigText->pixels, zigBinary->pixels);
+    // Two comment lines before the width; then red, green, blue, yellow, white, black.
+    const std::optional<Picture> colours = Read("twelvemonkeys/colors.ppm");
+    ASSERT_TRUE(colours.has_value());
+    EXPECT_EQ(colours->pixels, (std::vector<BufferWord>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFFFFFF, 0x000000}));
 }
 
 TEST_F(PpmCorpus, SixteenBitSamplesAgreeWithTheEightBitTwin) {
