@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ReaderCheck check = CheckTgaPicture(file);
     const std::optional<Picture> picture = ReadTgaPicture(file);
     if (picture && (!check.accepted || picture->width != check.width || picture->height != check.height ||
-                    picture->pixels.size() != static_cast<std::size_t>(picture->width) * static_cast<std::size_t>(picture->height))) {
+                    picture->pixels.size() != static_cast<std::size_t>(picture->width) *
+                                                  static_cast<std::size_t>(picture->height))) {
         __builtin_trap();
     }
     return 0;

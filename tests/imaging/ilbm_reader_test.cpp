@@ -1,9 +1,8 @@
 #include "imaging/ilbm_reader.h"
 #include "own_readers_support.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,7 +17,9 @@ struct Rgb {
     unsigned blue;
 };
 
-BufferWord Word(Rgb c) { return (c.red << 16) | (c.green << 8) | c.blue; }
+BufferWord Word(Rgb c) {
+    return (c.red << 16) | (c.green << 8) | c.blue;
+}
 
 Bytes Chunk(const std::string& id, const Bytes& data) {
     Bytes out;
@@ -83,7 +84,8 @@ std::vector<Rgb> Palette(unsigned count) {
 // Interleaved bit-planes of width x height pixel values, each plane row padded to 16
 // pixels; `extraPlanes` rows of filler follow the colour planes of each row, and the
 // padding bits are set so that a reader that reads them shows it.
-Bytes Planar(int width, int height, int planes, const std::vector<std::uint32_t>& values, int extraPlanes = 0) {
+Bytes Planar(int width, int height, int planes, const std::vector<std::uint32_t>& values,
+             int extraPlanes = 0) {
     const int rowBytes = (width + 15) / 16 * 2;
     Bytes out;
     for (int y = 0; y < height; ++y) {
@@ -151,7 +153,8 @@ TEST(IlbmReader, BitPlanesOneToEightThroughTheColourMap) {
         for (const int compression : {0, 1}) {
             const Bytes file = Form("ILBM", {Bmhd(width, height, planes, 0, compression), Cmap(table),
                                              Chunk("BODY", compression == 1 ? PackBits(planar) : planar)});
-            EXPECT_EQ(Decode(file), Expected(values, table)) << planes << " planes, compression " << compression;
+            EXPECT_EQ(Decode(file), Expected(values, table))
+                << planes << " planes, compression " << compression;
         }
     }
     const ReaderCheck check = CheckIlbmPicture(Form("PBM ", {Chunk("ANNO", {1, 2, 3}), Bmhd(320, 200, 8)}));
@@ -169,7 +172,8 @@ TEST(IlbmReader, RowsArePaddedToSixteenPixels) {
     const Bytes planar = Planar(100, 2, 2, values);
     ASSERT_EQ(planar.size(), 14u * 2 * 2);
     const std::vector<Rgb> table = Palette(4);
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(100, 2, 2), Cmap(table), Chunk("BODY", planar)})), Expected(values, table));
+    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(100, 2, 2), Cmap(table), Chunk("BODY", planar)})),
+              Expected(values, table));
 }
 
 TEST(IlbmReader, ByteRun1ControlBytes) {
@@ -177,8 +181,8 @@ TEST(IlbmReader, ByteRun1ControlBytes) {
     // times (64 rows), 80 hex does nothing, FF hex repeats the next byte twice, and
     // 01 copies the two bytes that follow.
     const Bytes body = {0x81, 0xFF, 0x80, 0xFF, 0x0F, 0x01, 0xAA, 0x55};
-    const std::optional<Picture> picture =
-        ReadIlbmPicture(Form("ILBM", {Bmhd(16, 66, 1, 0, 1), Cmap({{0, 0, 0}, {255, 255, 255}}), Chunk("BODY", body)}));
+    const std::optional<Picture> picture = ReadIlbmPicture(
+        Form("ILBM", {Bmhd(16, 66, 1, 0, 1), Cmap({{0, 0, 0}, {255, 255, 255}}), Chunk("BODY", body)}));
     ASSERT_TRUE(picture.has_value());
     const auto bits = [&](int y) {
         unsigned row = 0;
@@ -238,7 +242,8 @@ TEST(IlbmReader, HoldAndModifyWithSixPlanes) {
     longer.resize(32, {1, 2, 3});
     EXPECT_EQ(Decode(Form("ILBM", {Bmhd(8, 2, 6), Camg(0x800), Cmap(longer), body})), expected);
     // A mode value with neither bit: plain CMAP indices, black beyond the table.
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(8, 2, 6), Camg(0x8000), Cmap(table), body})), Expected(values, table));
+    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(8, 2, 6), Camg(0x8000), Cmap(table), body})),
+              Expected(values, table));
     // Only the three sizes that fit a HAM table count without a CAMG.
     EXPECT_EQ(Decode(Form("ILBM", {Bmhd(8, 2, 6), Cmap(longer), body})), Expected(values, longer));
 }
@@ -257,24 +262,28 @@ TEST(IlbmReader, HoldAndModifyWithEightPlanesAndWithOneControlBit) {
     held.green = 0x2A * 4 + held.green % 4;
     expected.push_back(Word(held));
     expected.push_back(Word(table[5]));
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(5, 1, 8), Cmap(table), Chunk("BODY", Planar(5, 1, 8, eight))})), expected);
+    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(5, 1, 8), Cmap(table), Chunk("BODY", Planar(5, 1, 8, eight))})),
+              expected);
 
     // Five planes by CAMG: one control bit, which changes red; four index bits.
     const std::vector<std::uint32_t> five = {0x10 | 0x07, 0x02};
     table.resize(16);
     held = table[0];
     held.red = 0x70 | (held.red & 0x0F);
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(2, 1, 5), Camg(0x800), Cmap(table), Chunk("BODY", Planar(2, 1, 5, five))})),
-              (std::vector<BufferWord>{Word(held), Word(table[2])}));
+    EXPECT_EQ(
+        Decode(Form("ILBM", {Bmhd(2, 1, 5), Camg(0x800), Cmap(table), Chunk("BODY", Planar(2, 1, 5, five))})),
+        (std::vector<BufferWord>{Word(held), Word(table[2])}));
     // Seven planes: one control bit and six index bits.
     const std::vector<std::uint32_t> seven = {0x40 | 0x15};
     held = table[0];
     held.red = 0x15 * 4 + held.red % 4;
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(1, 1, 7), Camg(0x800), Cmap(table), Chunk("BODY", Planar(1, 1, 7, seven))})),
+    EXPECT_EQ(Decode(Form("ILBM",
+                          {Bmhd(1, 1, 7), Camg(0x800), Cmap(table), Chunk("BODY", Planar(1, 1, 7, seven))})),
               (std::vector<BufferWord>{Word(held)}));
     // HAM without any CMAP starts every row from black.
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(2, 1, 6), Camg(0x800), Chunk("BODY", Planar(2, 1, 6, {0x2F, 0x3F}))})),
-              (std::vector<BufferWord>{0xF00000, 0xF0F000}));
+    EXPECT_EQ(
+        Decode(Form("ILBM", {Bmhd(2, 1, 6), Camg(0x800), Chunk("BODY", Planar(2, 1, 6, {0x2F, 0x3F}))})),
+        (std::vector<BufferWord>{0xF00000, 0xF0F000}));
 }
 
 TEST(IlbmReader, ExtraHalfBrite) {
@@ -286,7 +295,8 @@ TEST(IlbmReader, ExtraHalfBrite) {
         const Rgb c = table[v % 32];
         expected.push_back(v < 32 ? Word(c) : Word({c.red >> 1, c.green >> 1, c.blue >> 1}));
     }
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(64, 1, 6), Camg(0x4080), Cmap(table), Chunk("BODY", Planar(64, 1, 6, values))})),
+    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(64, 1, 6), Camg(0x4080), Cmap(table),
+                                   Chunk("BODY", Planar(64, 1, 6, values))})),
               expected);
 }
 
@@ -296,13 +306,16 @@ TEST(IlbmReader, DeepGreyAndUnmappedPictures) {
     const std::vector<BufferWord> colours = {0x563412, 0x0000FF, 0xFF0000, 0xEFCDAB};
     EXPECT_EQ(Decode(Form("ILBM", {Bmhd(2, 2, 24), Chunk("BODY", Planar(2, 2, 24, deep))})), colours);
     // A CMAP beside a deep picture does not make its values indices.
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(2, 2, 24), Cmap(Palette(4)), Chunk("BODY", Planar(2, 2, 24, deep))})), colours);
+    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(2, 2, 24), Cmap(Palette(4)), Chunk("BODY", Planar(2, 2, 24, deep))})),
+              colours);
     // 32 planes: the first 24 give the colour, the other 8 are stored and skipped.
     std::vector<std::uint32_t> withAlpha = deep;
     for (std::uint32_t& v : withAlpha) {
         v |= 0x5A000000;
     }
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(2, 2, 32, 0, 1), Chunk("BODY", PackBits(Planar(2, 2, 32, withAlpha)))})), colours);
+    EXPECT_EQ(
+        Decode(Form("ILBM", {Bmhd(2, 2, 32, 0, 1), Chunk("BODY", PackBits(Planar(2, 2, 32, withAlpha)))})),
+        colours);
     // Eight planes without a CMAP: grey; other plane counts without one: black.
     EXPECT_EQ(Decode(Form("ILBM", {Bmhd(3, 1, 8), Chunk("BODY", Planar(3, 1, 8, {0, 0x80, 0xFF}))})),
               (std::vector<BufferWord>{0, 0x808080, 0xFFFFFF}));
@@ -314,8 +327,9 @@ TEST(IlbmReader, MaskPlanesAreSkipped) {
     const std::vector<Rgb> table = Palette(8);
     const std::vector<std::uint32_t> values = {1, 2, 3, 4, 5, 6, 7, 0, 1, 2};
     // Masking 1 stores a mask plane after the colour planes of each row.
-    EXPECT_EQ(Decode(Form("ILBM", {Bmhd(5, 2, 3, 1), Cmap(table), Chunk("BODY", Planar(5, 2, 3, values, 1))})),
-              Expected(values, table));
+    EXPECT_EQ(
+        Decode(Form("ILBM", {Bmhd(5, 2, 3, 1), Cmap(table), Chunk("BODY", Planar(5, 2, 3, values, 1))})),
+        Expected(values, table));
     // Masking 2 (a transparent colour) stores nothing extra.
     EXPECT_EQ(Decode(Form("ILBM", {Bmhd(5, 2, 3, 2), Cmap(table), Chunk("BODY", Planar(5, 2, 3, values))})),
               Expected(values, table));
@@ -324,8 +338,9 @@ TEST(IlbmReader, MaskPlanesAreSkipped) {
 TEST(IlbmReader, ChunkWalkPadsOddChunksAndReadsTheColourMapAfterTheBody) {
     const std::vector<Rgb> table = Palette(4);
     const std::vector<std::uint32_t> values = {0, 1, 2, 3};
-    const Bytes file = Form("ILBM", {Chunk("ANNO", {'o', 'd', 'd'}), Bmhd(4, 1, 2), Chunk("DPI ", {1}),
-                                     Chunk("BODY", Planar(4, 1, 2, values)), Chunk("JUNK", {9, 9, 9, 9, 9}), Cmap(table)});
+    const Bytes file =
+        Form("ILBM", {Chunk("ANNO", {'o', 'd', 'd'}), Bmhd(4, 1, 2), Chunk("DPI ", {1}),
+                      Chunk("BODY", Planar(4, 1, 2, values)), Chunk("JUNK", {9, 9, 9, 9, 9}), Cmap(table)});
     EXPECT_EQ(Decode(file), Expected(values, table));
 }
 
@@ -335,12 +350,14 @@ TEST(IlbmReader, ChunkyPixelsWithPadBytes) {
     const Bytes rows = {1, 2, 3, 7, 4, 5, 6, 7};
     const std::vector<BufferWord> expected = Expected({1, 2, 3, 4, 5, 6}, table);
     EXPECT_EQ(Decode(Form("PBM ", {Bmhd(3, 2, 8), Cmap(table), Chunk("BODY", rows)})), expected);
-    EXPECT_EQ(Decode(Form("PBM ", {Bmhd(3, 2, 8, 0, 1), Cmap(table), Chunk("BODY", PackBits(rows))})), expected);
+    EXPECT_EQ(Decode(Form("PBM ", {Bmhd(3, 2, 8, 0, 1), Cmap(table), Chunk("BODY", PackBits(rows))})),
+              expected);
     // Even widths have no pad byte; indices beyond the table are black.
     EXPECT_EQ(Decode(Form("PBM ", {Bmhd(2, 2, 8), Cmap(table), Chunk("BODY", {1, 200, 3, 4})})),
               Expected({1, 200, 3, 4}, table));
     // The CMAP must come before the body.
-    EXPECT_FALSE(ReadIlbmPicture(Form("PBM ", {Bmhd(2, 1, 8), Chunk("BODY", {1, 2}), Cmap(table)})).has_value());
+    EXPECT_FALSE(
+        ReadIlbmPicture(Form("PBM ", {Bmhd(2, 1, 8), Chunk("BODY", {1, 2}), Cmap(table)})).has_value());
 }
 
 TEST(IlbmReader, ShortBodiesLeaveWhatTheyDoNotReachBlack) {
@@ -352,8 +369,9 @@ TEST(IlbmReader, ShortBodiesLeaveWhatTheyDoNotReachBlack) {
     Bytes planar = Planar(18, 2, 2, values);
     planar.resize(8 + 4 + 1);
     for (const int compression : {0, 1}) {
-        const std::vector<BufferWord> got = Decode(Form(
-            "ILBM", {Bmhd(18, 2, 2, 0, compression), Cmap(table), Chunk("BODY", compression == 1 ? PackBits(planar) : planar)}));
+        const std::vector<BufferWord> got =
+            Decode(Form("ILBM", {Bmhd(18, 2, 2, 0, compression), Cmap(table),
+                                 Chunk("BODY", compression == 1 ? PackBits(planar) : planar)}));
         ASSERT_EQ(got.size(), 36u);
         for (std::size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i], i < 18 + 8 ? Word(table[3]) : 0u) << i << ", compression " << compression;
@@ -376,7 +394,9 @@ TEST(IlbmReader, SizeLimitOfTheCheck) {
 }
 
 TEST(IlbmReader, MalformedFilesFailCleanlyOrDecodePartly) {
-    EXPECT_GT(CheckMalformedFiles("ilbm", [](std::span<const std::uint8_t> file) { return ReadIlbmPicture(file); }), 0);
+    EXPECT_GT(
+        CheckMalformedFiles("ilbm", [](std::span<const std::uint8_t> file) { return ReadIlbmPicture(file); }),
+        0);
 }
 
 TEST(IlbmReader, SweepOfFlippedAndTruncatedFiles) {
@@ -386,8 +406,10 @@ TEST(IlbmReader, SweepOfFlippedAndTruncatedFiles) {
     }
     const Bytes ham = Form("ILBM", {Bmhd(20, 3, 6, 0, 1), Camg(0x800), Cmap(Palette(16)),
                                     Chunk("BODY", PackBits(Planar(20, 3, 6, values)))});
-    const Bytes chunky = Form("PBM ", {Bmhd(5, 3, 8, 0, 1), Cmap(Palette(8)), Chunk("BODY", PackBits(Bytes(18, 3)))});
-    const Bytes deep = Form("ILBM", {Bmhd(3, 2, 24, 1, 0), Chunk("BODY", Planar(3, 2, 24, {1, 2, 3, 4, 5, 6}, 1))});
+    const Bytes chunky =
+        Form("PBM ", {Bmhd(5, 3, 8, 0, 1), Cmap(Palette(8)), Chunk("BODY", PackBits(Bytes(18, 3)))});
+    const Bytes deep =
+        Form("ILBM", {Bmhd(3, 2, 24, 1, 0), Chunk("BODY", Planar(3, 2, 24, {1, 2, 3, 4, 5, 6}, 1))});
     for (const Bytes& file : {ham, chunky, deep}) {
         long decoded = 0;
         SweepMutations(file, file.size(), 1, [&](std::span<const std::uint8_t> bytes) {
@@ -408,7 +430,8 @@ class IlbmCorpus : public ::testing::Test {
     void SetUp() override {
         corpus = CorpusFolder();
         if (!corpus) {
-            GTEST_SKIP() << "the shared picture corpus (" << QUILLMORPH_CORPUS << ") is not beside this checkout";
+            GTEST_SKIP() << "the shared picture corpus (" << QUILLMORPH_CORPUS
+                         << ") is not beside this checkout";
         }
     }
     std::optional<Picture> Read(const std::string& relative) const {
@@ -420,9 +443,10 @@ class IlbmCorpus : public ::testing::Test {
 TEST_F(IlbmCorpus, EveryPictureDecodesAtItsSize) {
     // Declined: other FORM types, no BMHD, a width of 65535. Failed at the decode: no
     // BODY (also where a wrong CMAP size derails the walk) and compression 2.
-    const std::set<std::string> declined = {"arch.deep", "glowsphere2.rgb8", "tunnel04-adpro-cross-boundary-runs.rgb8",
-                                            "sample-8bit.acbm", "truncated-bmhd-chunk.iff", "incorrect-uncompressed-size.iff",
-                                            "fair-use.txt"};
+    const std::set<std::string> declined = {
+        "arch.deep",        "glowsphere2.rgb8",         "tunnel04-adpro-cross-boundary-runs.rgb8",
+        "sample-8bit.acbm", "truncated-bmhd-chunk.iff", "incorrect-uncompressed-size.iff",
+        "fair-use.txt"};
     const std::set<std::string> failed = {"missing-body-chunk.iff", "incorrect-cmap-size.iff",
                                           "sample-ilbm-4bit-compressed-atari.iff"};
     int decoded = 0;
@@ -447,9 +471,9 @@ TEST_F(IlbmCorpus, EveryPictureDecodesAtItsSize) {
 }
 
 TEST_F(IlbmCorpus, CompressedAndUncompressedTwinsAgree) {
-    for (const auto& [packed, plain] : {std::pair{"serenity/gradient.iff", "serenity/gradient-uncompressed.iff"},
-                                        std::pair{"zigimg/sample-ilbm-8bit-compressed.iff",
-                                                  "zigimg/sample-ilbm-8bit-uncompressed.iff"}}) {
+    for (const auto& [packed, plain] :
+         {std::pair{"serenity/gradient.iff", "serenity/gradient-uncompressed.iff"},
+          std::pair{"zigimg/sample-ilbm-8bit-compressed.iff", "zigimg/sample-ilbm-8bit-uncompressed.iff"}}) {
         const std::optional<Picture> a = Read(packed);
         const std::optional<Picture> b = Read(plain);
         ASSERT_TRUE(a && b) << packed;

@@ -2,16 +2,17 @@
 #include "imaging/tga_reader.h"
 #include "own_readers_support.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 std::vector<BufferWord> Decode(const std::vector<std::uint8_t>& file) {
     const std::optional<Picture> picture = ReadPpmPicture(file);
@@ -33,8 +34,9 @@ TEST(PpmReader, BinaryPixmapWithMaxval255) {
 TEST(PpmReader, TextPixmapWithCommentsAndAnotherMaxval) {
     // 15 becomes 255, 8 becomes 136 (8 x 17); comments stand before the width and
     // between two samples, ended by CR LF and by LF CR.
-    const std::vector<std::uint8_t> file = Bytes("P3\n# made by hand\r\n2\t2 15\n15 8 0\n# a comment\n\r0 1 2\n"
-                                                 "3 4 5   6 7 # to the end\r\n 14\n");
+    const std::vector<std::uint8_t> file =
+        Bytes("P3\n# made by hand\r\n2\t2 15\n15 8 0\n# a comment\n\r0 1 2\n"
+              "3 4 5   6 7 # to the end\r\n 14\n");
     EXPECT_EQ(Decode(file), (std::vector<BufferWord>{0xFF8800, 0x001122, 0x334455, 0x6677EE}));
 }
 
@@ -49,9 +51,11 @@ TEST(PpmReader, ScaleFactorIsSinglePrecisionAndRoundsHalvesToEven) {
         const std::vector<BufferWord> pixels = Decode(Bytes(text));
         ASSERT_EQ(pixels.size(), 1u) << maxval;
         const auto expect = [&](unsigned sample) {
-            return static_cast<unsigned>(std::nearbyint(static_cast<double>(sample) * static_cast<double>(factor)));
+            return static_cast<unsigned>(
+                std::nearbyint(static_cast<double>(sample) * static_cast<double>(factor)));
         };
-        EXPECT_EQ(pixels[0], (expect(maxval / 3) << 16) | (expect(maxval / 2) << 8) | expect(maxval)) << maxval;
+        EXPECT_EQ(pixels[0], (expect(maxval / 3) << 16) | (expect(maxval / 2) << 8) | expect(maxval))
+            << maxval;
         EXPECT_EQ(pixels[0] & 0xFF, 255u) << maxval;
     }
     // maxval 2: the factor is exactly 127.5, so 1 gives 127.5, rounded to the even 128;
@@ -69,9 +73,12 @@ TEST(PpmReader, BinaryPixmapsWithOtherMaxvals) {
     std::vector<std::uint8_t> wide = Bytes("P6 2 1 65535\n");
     wide.insert(wide.end(), {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x80, 0x7F, 0xFF});
     const float factor = 255.0f / 65535.0f;
-    const auto scale = [&](unsigned s) { return static_cast<unsigned>(std::nearbyint(s * static_cast<double>(factor))); };
-    EXPECT_EQ(Decode(wide), (std::vector<BufferWord>{(255u << 16) | (scale(0x8000) << 8) | scale(1),
-                                                     (scale(0x100) << 16) | (scale(0x80) << 8) | scale(0x7FFF)}));
+    const auto scale = [&](unsigned s) {
+        return static_cast<unsigned>(std::nearbyint(s * static_cast<double>(factor)));
+    };
+    EXPECT_EQ(Decode(wide),
+              (std::vector<BufferWord>{(255u << 16) | (scale(0x8000) << 8) | scale(1),
+                                       (scale(0x100) << 16) | (scale(0x80) << 8) | scale(0x7FFF)}));
     // 500 x float(0.255) is 127.4999976..., so 127: the factor is not 0.255 exactly.
     std::vector<std::uint8_t> thousand = Bytes("P6 1 1 1000\n");
     thousand.insert(thousand.end(), {0x03, 0xE8, 0x01, 0xF4, 0x00, 0x02});
@@ -98,22 +105,25 @@ TEST(PpmReader, HeaderForms) {
     tab.insert(tab.end(), {10, 20, 30});
     EXPECT_EQ(Decode(tab), (std::vector<BufferWord>{0x0A141E}));
     // Two comment lines and an indented number after a comment are read.
-    EXPECT_EQ(Decode(Bytes("P3\n# one\n# two\n  1 1\n#three\n 255\n1 2 3\n")), (std::vector<BufferWord>{0x010203}));
+    EXPECT_EQ(Decode(Bytes("P3\n# one\n# two\n  1 1\n#three\n 255\n1 2 3\n")),
+              (std::vector<BufferWord>{0x010203}));
     // Any character above "!" belongs to a number, so "255#c" is not a number.
     EXPECT_FALSE(CheckPpmPicture(Bytes("P3 1 1 255#c\n1 2 3")).accepted);
 }
 
 TEST(PpmReader, DeclinesWhatItDoesNotRead) {
-    for (const char* text : {"", "P", "P5 1 1 255 x", "P2 1 1 255 1", "P1 1 1 1", "P4 1 1 x", "P7\nWIDTH 1\n", "Pf 1 1 -1",
-                             "p6 1 1 255 abc", "P6 1 1", "P6 1 1 0 abc", "P6 1 1 65536 abcdef", "P6 -1 1 255 abc",
-                             "P6 1 1 2.5 abc", "P3\n# comment without end"}) {
+    for (const char* text : {"", "P", "P5 1 1 255 x", "P2 1 1 255 1", "P1 1 1 1", "P4 1 1 x", "P7\nWIDTH 1\n",
+                             "Pf 1 1 -1", "p6 1 1 255 abc", "P6 1 1", "P6 1 1 0 abc", "P6 1 1 65536 abcdef",
+                             "P6 -1 1 255 abc", "P6 1 1 2.5 abc", "P3\n# comment without end"}) {
         EXPECT_FALSE(CheckPpmPicture(Bytes(text)).accepted) << text;
         EXPECT_FALSE(ReadPpmPicture(Bytes(text)).has_value()) << text;
     }
 }
 
 TEST(PpmReader, MalformedFilesFailCleanlyOrDecodePartly) {
-    EXPECT_GT(CheckMalformedFiles("ppm", [](std::span<const std::uint8_t> file) { return ReadPpmPicture(file); }), 0);
+    EXPECT_GT(
+        CheckMalformedFiles("ppm", [](std::span<const std::uint8_t> file) { return ReadPpmPicture(file); }),
+        0);
 }
 
 TEST(PpmReader, SweepOfFlippedAndTruncatedFiles) {
@@ -121,7 +131,8 @@ TEST(PpmReader, SweepOfFlippedAndTruncatedFiles) {
     for (int i = 0; i < 36; ++i) {
         binary.push_back(static_cast<std::uint8_t>(i * 7));
     }
-    for (const auto& file : {Bytes("P3\n# c\r\n3 2\n15\n1 2 3 4 5 6 7 8\n# d\n9 10 11 12 13 14 15 0 1 2\n"), binary}) {
+    for (const auto& file :
+         {Bytes("P3\n# c\r\n3 2\n15\n1 2 3 4 5 6 7 8\n# d\n9 10 11 12 13 14 15 0 1 2\n"), binary}) {
         long decoded = 0;
         SweepMutations(file, file.size(), 1, [&](std::span<const std::uint8_t> bytes) {
             const ReaderCheck check = CheckPpmPicture(bytes);
@@ -141,10 +152,13 @@ class PpmCorpus : public ::testing::Test {
     void SetUp() override {
         corpus = CorpusFolder();
         if (!corpus) {
-            GTEST_SKIP() << "the shared picture corpus (" << QUILLMORPH_CORPUS << ") is not beside this checkout";
+            GTEST_SKIP() << "the shared picture corpus (" << QUILLMORPH_CORPUS
+                         << ") is not beside this checkout";
         }
     }
-    std::optional<Picture> Read(const std::string& relative) const { return ReadPpmPicture(ReadBytes(*corpus / "ppm" / relative)); }
+    std::optional<Picture> Read(const std::string& relative) const {
+        return ReadPpmPicture(ReadBytes(*corpus / "ppm" / relative));
+    }
     std::optional<std::filesystem::path> corpus;
 };
 
@@ -169,7 +183,8 @@ TEST_F(PpmCorpus, EveryColourPixmapDecodesAtItsSize) {
             ++declined;
         }
         // The one colour pixmap left out is the corrupt header "P632 358888888632!".
-        EXPECT_EQ(picture.has_value(), colour && entry.path().filename() != "negative_size.ppm") << entry.path();
+        EXPECT_EQ(picture.has_value(), colour && entry.path().filename() != "negative_size.ppm")
+            << entry.path();
     }
     std::printf("PPM corpus: %d decoded, %d declined\n", decoded, declined);
     EXPECT_GT(decoded, 0);
@@ -193,7 +208,8 @@ TEST_F(PpmCorpus, TextAndBinaryTwinsAgree) {
     // Two comment lines before the width; then red, green, blue, yellow, white, black.
     const std::optional<Picture> colours = Read("twelvemonkeys/colors.ppm");
     ASSERT_TRUE(colours.has_value());
-    EXPECT_EQ(colours->pixels, (std::vector<BufferWord>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFFFFFF, 0x000000}));
+    EXPECT_EQ(colours->pixels,
+              (std::vector<BufferWord>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFFFFFF, 0x000000}));
 }
 
 TEST_F(PpmCorpus, SixteenBitSamplesAgreeWithTheEightBitTwin) {
