@@ -11,6 +11,12 @@ if(QUILLMORPH_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# In a fuzzing build every library carries coverage instrumentation, so libFuzzer is
+# guided by the decoders' own branches and not only by the fuzz target's.
+if(QUILLMORPH_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # quillmorph_layer(NAME folder DEPS ...): one static library per folder, made of the
 # folder's own .cpp files.
 function(quillmorph_layer name)

@@ -11,7 +11,8 @@ struct ByteCursor {
     std::size_t position = 0;
     bool ok = true;
 
-    explicit ByteCursor(std::span<const std::uint8_t> bytes, std::size_t start = 0) : data(bytes), position(start) {}
+    explicit ByteCursor(std::span<const std::uint8_t> bytes, std::size_t start = 0)
+        : data(bytes), position(start) {}
 
     std::size_t Size() const { return data.size(); }
     std::size_t Remaining() const { return position < data.size() ? data.size() - position : 0; }

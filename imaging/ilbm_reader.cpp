@@ -37,8 +37,7 @@ struct Chunk {
 
 // Calls visit(chunk) for each chunk from offset 12 until the end of the file or until
 // visit returns false. An odd-sized chunk is followed by one pad byte.
-template <typename Visit>
-void WalkChunks(std::span<const std::uint8_t> file, Visit visit) {
+template <typename Visit> void WalkChunks(std::span<const std::uint8_t> file, Visit visit) {
     std::uint64_t position = 12;
     while (position + 8 <= file.size()) {
         ByteCursor header(file, static_cast<std::size_t>(position));
@@ -288,10 +287,7 @@ struct PlaneDecoder {
 // body does not reach stay black.
 bool DecodePlanes(const IlbmFile& ilbm, BodySource& source, Picture& picture) {
     const BitmapHeader& header = *ilbm.header;
-    const int planes = header.planes;
-    if (planes < 1 || planes > kMaxPlanes) {
-        return false;
-    }
+    const int planes = header.planes; // 1..kMaxPlanes, tested by the caller
     // A mask plane (masking 1) follows the colour planes. 32-plane files hold exactly
     // their 32 planes per row, so no extra planes are counted for them.
     const int storedPlanes = planes + (header.masking == 1 ? 1 : 0);
@@ -306,8 +302,8 @@ bool DecodePlanes(const IlbmFile& ilbm, BodySource& source, Picture& picture) {
     // HAM: one control bit with 5 or 7 planes, otherwise two; the rest is the index.
     const int controlBits = (planes == 5 || planes == 7) ? 1 : 2;
     const int indexBits = planes > controlBits ? planes - controlBits : 0;
-    PlaneDecoder decoder{KindOf(ilbm, planes), planes, ilbm.colourMap ? &*ilbm.colourMap : nullptr, controlBits,
-                         indexBits, Rgb{}};
+    PlaneDecoder decoder{KindOf(ilbm, planes), planes,    ilbm.colourMap ? &*ilbm.colourMap : nullptr,
+                         controlBits,          indexBits, Rgb{}};
 
     const std::size_t lastPlaneOffset = static_cast<std::size_t>(planes - 1) * rowBytesPerPlane;
     const auto width = static_cast<std::size_t>(picture.width);
@@ -323,7 +319,8 @@ bool DecodePlanes(const IlbmFile& ilbm, BodySource& source, Picture& picture) {
             const unsigned shift = 7 - static_cast<unsigned>(x % 8);
             std::uint32_t v = 0;
             for (int plane = 0; plane < planes; ++plane) {
-                const std::uint32_t bit = (row[static_cast<std::size_t>(plane) * rowBytesPerPlane + column] >> shift) & 1u;
+                const std::uint32_t bit =
+                    (row[static_cast<std::size_t>(plane) * rowBytesPerPlane + column] >> shift) & 1u;
                 v |= bit << plane;
             }
             const Rgb colour = decoder.Colour(v);

@@ -14,6 +14,10 @@ std::vector<PictureReader>& Readers() {
 }
 
 std::string SizeRefusal(const ReaderCheck& check) {
+    if (check.width < 1 || check.height < 1) {
+        return "The picture's header gives an empty size of " + std::to_string(check.width) + " x " +
+               std::to_string(check.height) + " pixels.";
+    }
     return "The picture is " + std::to_string(check.width) + " x " + std::to_string(check.height) +
            " pixels; pictures may be at most " + std::to_string(kMaxPictureSide) + " pixels on a side and " +
            std::to_string(kMaxPicturePixels) + " pixels in all.";

@@ -15,9 +15,13 @@ namespace {
 constexpr std::uint64_t kNumberCeiling = 1'000'000'000'000ull;
 constexpr std::uint64_t kLargestMaxval = 65535;
 
-bool IsSeparator(std::uint8_t c) { return c < '!'; }
+bool IsSeparator(std::uint8_t c) {
+    return c < '!';
+}
 // A number runs up to the next character of code 33 or below.
-bool IsNumberCharacter(std::uint8_t c) { return c > '!'; }
+bool IsNumberCharacter(std::uint8_t c) {
+    return c > '!';
+}
 
 // Skips a comment from its "#" to the end of its line. The line ends at CR, LF, or
 // either pair of them, which is taken whole.

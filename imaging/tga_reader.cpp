@@ -117,7 +117,8 @@ void MirrorRows(Picture& picture) {
 
 ReaderCheck CheckTgaPicture(std::span<const std::uint8_t> file) {
     const std::optional<TgaHeader> header = ReadHeader(file);
-    if (!header || (header->imageType != kUncompressedTrueColour && header->imageType != kRunLengthTrueColour)) {
+    if (!header ||
+        (header->imageType != kUncompressedTrueColour && header->imageType != kRunLengthTrueColour)) {
         return {};
     }
     return {true, header->width, header->height};

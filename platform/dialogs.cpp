@@ -39,6 +39,16 @@ QStringList NameFilters(std::string_view patterns) {
     return filters;
 }
 
+// With the details hidden, Qt may report the filter as shown, without the part we added.
+int FilterIndex(const QStringList& filters, const QString& selected) {
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        if (filters[i] == selected || filters[i].startsWith(selected + QStringLiteral(" ("))) {
+            return static_cast<int>(i);
+        }
+    }
+    return 0;
+}
+
 FileDialogResult RunFileDialog(bool save, std::string_view title, std::string_view initialPath,
                                std::string_view patterns, int selected) {
     if (TestModeActive()) {
@@ -69,8 +79,7 @@ FileDialogResult RunFileDialog(bool save, std::string_view title, std::string_vi
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    const qsizetype index = filters.indexOf(dialog.selectedNameFilter());
-    return {dialog.selectedFiles().constFirst().toStdString(), index < 0 ? 0 : static_cast<int>(index)};
+    return {dialog.selectedFiles().constFirst().toStdString(), FilterIndex(filters, dialog.selectedNameFilter())};
 }
 
 } // namespace

@@ -7,6 +7,9 @@
 #include <QtGlobal>
 
 #include <array>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,17 +21,60 @@ constexpr std::array<const char*, 5> kFormats = {"bmp", "ico", "cur", "jpeg", "g
 // for the decoder's own buffers.
 constexpr int kAllocationLimitMiB = 1024;
 
-// Qt's image plugins report damaged files through qWarning; the desktop program never
-// prints, so messages are dropped while a file is read here.
+// Qt's image plugins report damaged files through qWarning, and the libraries behind
+// them (libpng inside icons, libjpeg) print straight to standard error. The desktop
+// program never prints, so both are silenced while a file is read here. Sanitizer
+// builds keep standard error, which is where their reports go.
 void DropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kKeepStandardError = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kKeepStandardError = true;
+#else
+constexpr bool kKeepStandardError = false;
+#endif
+#else
+constexpr bool kKeepStandardError = false;
+#endif
 
 struct QuietMessages {
     QtMessageHandler previous = qInstallMessageHandler(DropMessage);
-    ~QuietMessages() { qInstallMessageHandler(previous); }
-    QuietMessages() = default;
+    int savedError = -1;
+
+    QuietMessages() {
+        if (kKeepStandardError) {
+            return;
+        }
+        std::fflush(stderr);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null < 0) {
+            return;
+        }
+        savedError = dup(STDERR_FILENO);
+        if (savedError >= 0) {
+            dup2(null, STDERR_FILENO);
+        }
+        close(null);
+    }
+    ~QuietMessages() {
+        if (savedError >= 0) {
+            std::fflush(stderr);
+            dup2(savedError, STDERR_FILENO);
+            close(savedError);
+        }
+        qInstallMessageHandler(previous);
+    }
     QuietMessages(const QuietMessages&) = delete;
     QuietMessages& operator=(const QuietMessages&) = delete;
 };
+
+// Qt gives a top-down BMP's height as negative.
+QSize HeaderSize(QImageReader& reader) {
+    const QSize size = reader.size();
+    return size.isValid() || size.width() == -1 ? size : QSize(qAbs(size.width()), qAbs(size.height()));
+}
 
 bool IsOwnFormat(const QByteArray& format) {
     for (const char* own : kFormats) {
@@ -73,7 +119,7 @@ struct OpenReader {
             if (!reader.jumpToImage(i)) {
                 continue;
             }
-            const QSize size = reader.size();
+            const QSize size = HeaderSize(reader);
             const qint64 area = qint64(size.width()) * size.height();
             if (area > bestArea) {
                 bestArea = area;
@@ -91,7 +137,7 @@ ReaderCheck CheckWithQt(std::span<const std::uint8_t> file) {
         return {};
     }
     open.ChooseImage();
-    const QSize size = open.reader.size();
+    const QSize size = HeaderSize(open.reader);
     if (!size.isValid()) {
         return {};
     }
@@ -105,7 +151,7 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file) {
         return std::nullopt;
     }
     open.ChooseImage();
-    const QSize size = open.reader.size();
+    const QSize size = HeaderSize(open.reader);
     if (!size.isValid() || !IsAcceptablePictureSize(size.width(), size.height())) {
         return std::nullopt;
     }

@@ -10,6 +10,7 @@ packages=(
   libwmf-dev libemf2svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth imagemagick
 )
 

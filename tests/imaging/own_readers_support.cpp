@@ -1,12 +1,10 @@
 #include "own_readers_support.h"
 
-#include <gtest/gtest.h>
-#include <png.h>
-
 #include <algorithm>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
+#include <png.h>
 
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -43,7 +41,8 @@ std::optional<Rendering> LoadPngRendering(const std::filesystem::path& path) {
     rendering.alpha.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* p = &rgba[i * 4];
-        rendering.picture.pixels[i] = (static_cast<BufferWord>(p[0]) << 16) | (static_cast<BufferWord>(p[1]) << 8) | p[2];
+        rendering.picture.pixels[i] =
+            (static_cast<BufferWord>(p[0]) << 16) | (static_cast<BufferWord>(p[1]) << 8) | p[2];
         rendering.alpha[i] = p[3];
     }
     return rendering;
@@ -93,13 +92,15 @@ void PutU16LE(std::vector<std::uint8_t>& out, unsigned value) {
     out.push_back(static_cast<std::uint8_t>(value));
     out.push_back(static_cast<std::uint8_t>(value >> 8));
 }
-void PutText(std::vector<std::uint8_t>& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+void PutText(std::vector<std::uint8_t>& out, const std::string& text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
 
 int CheckMalformedFiles(const std::string& folder,
                         const std::function<std::optional<Picture>(std::span<const std::uint8_t>)>& read) {
     int seen = 0;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::filesystem::path(QUILLMORPH_TEST_DATA) / "malformed" / folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(QUILLMORPH_TEST_DATA) /
+                                                                 "malformed" / folder)) {
         const std::string name = entry.path().filename().string();
         const std::optional<Picture> picture = read(ReadBytes(entry.path()));
         ++seen;
@@ -109,8 +110,9 @@ int CheckMalformedFiles(const std::string& folder,
                 continue;
             }
             EXPECT_EQ(picture->pixels.back(), 0u) << name;
-            EXPECT_TRUE(std::any_of(picture->pixels.begin(), picture->pixels.end(), [](BufferWord w) { return w != 0; }))
-                << name;
+            EXPECT_TRUE(std::any_of(picture->pixels.begin(), picture->pixels.end(), [](BufferWord w) {
+                return w != 0;
+            })) << name;
         } else if (name.starts_with("decodes-")) {
             EXPECT_TRUE(picture.has_value()) << name;
         } else {

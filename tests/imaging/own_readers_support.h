@@ -18,7 +18,7 @@ std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 std::optional<std::filesystem::path> CorpusFolder();
 
 struct Rendering {
-    Picture picture;                // colours as buffer words
+    Picture picture;                 // colours as buffer words
     std::vector<std::uint8_t> alpha; // one per pixel
 };
 // Reads a reference rendering (any PNG) as 8-bit RGBA.

@@ -1,0 +1,20 @@
+// IFF files (ILBM and PBM) through the reader's check and decode. A picture must only come from a file
+// the check accepts, and must have the size the check reported.
+#include "imaging/ilbm_reader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> file(data, size);
+    const ReaderCheck check = CheckIlbmPicture(file);
+    const std::optional<Picture> picture = ReadIlbmPicture(file);
+    if (picture && (!check.accepted || picture->width != check.width || picture->height != check.height ||
+                    picture->pixels.size() != static_cast<std::size_t>(picture->width) *
+                                                  static_cast<std::size_t>(picture->height))) {
+        __builtin_trap();
+    }
+    return 0;
+}

@@ -1,0 +1,42 @@
+#include "pipeline/picture_readers.h"
+
+#include "imaging/picture_reader.h"
+#include "imaging/picture_writer.h"
+
+#include "imaging/file_helpers.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PictureReadersTest : public ::testing::Test {
+  protected:
+    void TearDown() override { ClearPictureReaders(); }
+};
+
+TEST_F(PictureReadersTest, RegistersTheProgramsReadersInOrder) {
+    RegisterPictureReaders();
+    RegisterPictureReaders(); // registering again replaces, never doubles
+    EXPECT_EQ(RegisteredPictureReaderNames(), (std::vector<std::string>{"PNG", "TIFF", "platform loader"}));
+}
+
+TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
+    RegisterPictureReaders();
+    const Picture picture{3, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x123456}};
+    DecodeResult result = DecodePictureBytes(*EncodePng(picture), "a.png");
+    EXPECT_EQ(result.readerName, "PNG");
+    ASSERT_TRUE(result.picture);
+    EXPECT_EQ(result.picture->pixels, picture.pixels);
+
+    result = DecodePictureBytes(*EncodeBmp(picture), "a.bmp");
+    EXPECT_EQ(result.readerName, "platform loader");
+    ASSERT_TRUE(result.picture);
+    EXPECT_EQ(result.picture->pixels, picture.pixels);
+
+    const std::string text = "not a picture";
+    result = DecodePictureBytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), "t");
+    EXPECT_FALSE(result.picture);
+    EXPECT_EQ(result.reason, "No reader recognises the file.");
+}
+
+} // namespace
