@@ -1,0 +1,26 @@
+// Running the desktop program in a test: start-up without the main loop, events handled
+// one at a time, and files to open.
+#pragma once
+
+#include "imaging/colour.h"
+#include "platform/events.h"
+
+#include <filesystem>
+#include <string>
+
+class DesktopTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Handles every queued event as the main loop would; false once the loop would end.
+    bool DispatchQueued();
+    // A PNG of width x height in one colour, in the test's own folder.
+    std::string WritePicture(const std::string& name, int width, int height, ColourValue colour);
+    // True when the last handled events ran a refresh (picture 7 made anew).
+    bool Refreshed();
+    // Forgets picture 7 so that the next refresh is visible to Refreshed().
+    void ForgetConversion();
+
+    std::filesystem::path folder;
+};
