@@ -19,6 +19,7 @@ struct TestState {
     std::vector<FileDialogRecord> fileDialogs;
     std::optional<bool> leftButton;
     std::optional<ScreenPoint> mousePosition;
+    std::function<void()> idleHook;
 };
 
 TestState& State() {
@@ -34,6 +35,15 @@ void EnableTestMode(bool on) { State().active = on; }
 bool TestModeActive() { return State().active; }
 void SetTestWaitLimit(int milliseconds) { State().waitLimit = milliseconds; }
 int TestWaitLimit() { return State().waitLimit; }
+
+void SetTestIdleHook(std::function<void()> hook) { State().idleHook = std::move(hook); }
+void RunTestIdleHook() {
+    if (State().idleHook) {
+        // A copy, so the hook may replace itself.
+        const std::function<void()> hook = State().idleHook;
+        hook();
+    }
+}
 
 void ResetTestHooks() {
     const bool active = State().active;

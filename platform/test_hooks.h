@@ -13,6 +13,7 @@
 #include "platform/events.h"
 #include "platform/platform.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -36,6 +37,26 @@ void QueueControlEvent(int control); // from the control's window
 void QueueCloseRequest(int window);
 void QueueDropEvent(int window, std::vector<std::string> paths);
 int QueuedEventCount();
+
+// Called by WaitEvent in test mode whenever it finds the queue empty, before it waits:
+// a test plays the user of a window that a procedure opens and waits on (queue its
+// click, its close request). Cleared by ResetTestHooks.
+void SetTestIdleHook(std::function<void()> hook);
+
+// ---- Inspection ----------------------------------------------------------------------
+
+// The windows open now, oldest first.
+std::vector<int> OpenWindows();
+// A window's controls, by identifier.
+std::vector<int> WindowControls(int window);
+struct ControlRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+// Position within its parent and size of a control; all 0 when it does not exist.
+ControlRect ControlGeometry(int control);
 
 // ---- Answers -------------------------------------------------------------------------
 

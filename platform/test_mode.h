@@ -10,5 +10,7 @@
 MessageAnswer AnswerMessageBoxInTest(MessageBoxRecord record);
 FileDialogResult AnswerFileDialogInTest(FileDialogRecord record);
 int TestWaitLimit();
+// Runs the test idle hook, if one is set.
+void RunTestIdleHook();
 std::optional<bool> SimulatedLeftButton();
 std::optional<ScreenPoint> SimulatedMousePosition();
