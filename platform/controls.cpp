@@ -183,6 +183,13 @@ int AddGroupBox(int window, int x, int y, int width, int height, std::string_vie
     auto* box = Create<QGroupBox>(window, x, y, width, height, id);
     if (box) {
         box->setTitle(ToQString(title));
+        // The frame line runs through the middle of the title, so the layout's boxes
+        // hold their contents below it.
+        box->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: %1px; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px;"
+            " background-color: palette(window); }")
+                               .arg(box->fontMetrics().height() / 2));
         // Group boxes are made after what they surround and only frame it.
         box->setAttribute(Qt::WA_TransparentForMouseEvents);
         box->lower();
