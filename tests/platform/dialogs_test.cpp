@@ -11,16 +11,15 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
 
 class DialogsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetTestHooks(); }
     void TearDown() override {
         EnableTestMode(true);
@@ -48,8 +47,9 @@ TEST_F(DialogsTest, ErrorMessageShowsTheExactTextAndTitle) {
     ASSERT_EQ(ShownMessageBoxes().size(), 1u);
     const MessageBoxRecord& box = ShownMessageBoxes()[0];
     EXPECT_EQ(box.title, "Error Message");
-    EXPECT_EQ(box.text,
-              "Unfortunately an error has occurred.\n\nReason: Unable to create image in CorrectAspectRatio().");
+    EXPECT_EQ(
+        box.text,
+        "Unfortunately an error has occurred.\n\nReason: Unable to create image in CorrectAspectRatio().");
     EXPECT_EQ(box.icon, MessageIcon::Error);
     EXPECT_EQ(box.buttons, MessageButtons::Ok);
     EXPECT_THROW(ErrorMessage("again"), PlatformTestFailure);
@@ -63,7 +63,8 @@ TEST_F(DialogsTest, YesNoAnswersAndFileDialogAnswersAreTakenInOrder) {
 
     QueueFileDialogAnswer("/tmp/out.png", 2);
     QueueFileDialogCancel();
-    const FileDialogResult saved = SaveFileDialog("Save Image File", "", "Dump (*.*)|*.*|PNG (*.png)|*.png", 0);
+    const FileDialogResult saved =
+        SaveFileDialog("Save Image File", "", "Dump (*.*)|*.*|PNG (*.png)|*.png", 0);
     EXPECT_EQ(saved.path, "/tmp/out.png");
     EXPECT_EQ(saved.patternIndex, 2);
     EXPECT_TRUE(OpenFileDialog("Open Image File", "", openPattern, 0).path.empty());
