@@ -41,9 +41,9 @@ std::optional<std::vector<std::uint8_t>> EncodeBmp(const Picture& picture) {
     PutLittleEndian(out, kInfoHeaderBytes, 4);
     PutLittleEndian(out, static_cast<std::uint32_t>(picture.width), 4);
     PutLittleEndian(out, static_cast<std::uint32_t>(picture.height), 4); // positive: bottom-up
-    PutLittleEndian(out, 1, 2);  // planes
-    PutLittleEndian(out, 24, 2); // bits per pixel
-    PutLittleEndian(out, 0, 4);  // no compression
+    PutLittleEndian(out, 1, 2);                                          // planes
+    PutLittleEndian(out, 24, 2);                                         // bits per pixel
+    PutLittleEndian(out, 0, 4);                                          // no compression
     PutLittleEndian(out, static_cast<std::uint32_t>(imageBytes), 4);
     PutLittleEndian(out, 0, 4); // horizontal resolution: not stated
     PutLittleEndian(out, 0, 4); // vertical resolution

@@ -3,9 +3,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
-
 #include <jpeglib.h>
+#include <new>
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "imaging/picture_reader.h"
 
 #include <exception>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -31,7 +31,8 @@ bool IsWholePicture(const Picture& picture) {
 }
 
 // Readers must not throw, but running out of memory inside one must not end the program.
-ReaderCheck SafeCheck(const PictureReader& reader, std::span<const std::uint8_t> file, std::string_view path) {
+ReaderCheck SafeCheck(const PictureReader& reader, std::span<const std::uint8_t> file,
+                      std::string_view path) {
     try {
         return reader.check ? reader.check(file, path) : ReaderCheck{};
     } catch (const std::exception&) {
@@ -50,9 +51,13 @@ std::optional<Picture> SafeDecode(const PictureReader& reader, std::span<const s
 
 } // namespace
 
-void RegisterPictureReader(PictureReader reader) { Readers().push_back(std::move(reader)); }
+void RegisterPictureReader(PictureReader reader) {
+    Readers().push_back(std::move(reader));
+}
 
-void ClearPictureReaders() { Readers().clear(); }
+void ClearPictureReaders() {
+    Readers().clear();
+}
 
 std::vector<std::string> RegisteredPictureReaderNames() {
     std::vector<std::string> names;
@@ -84,8 +89,9 @@ DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_
         }
         failedReaders += failedReaders.empty() ? reader.name : ", " + reader.name;
     }
-    result.reason = failedReaders.empty() ? "No reader recognises the file."
-                                          : "The file is damaged or unsupported (tried: " + failedReaders + ").";
+    result.reason = failedReaders.empty()
+                        ? "No reader recognises the file."
+                        : "The file is damaged or unsupported (tried: " + failedReaders + ").";
     return result;
 }
 
@@ -95,7 +101,7 @@ DecodeResult DecodePictureFile(std::string_view path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(name, error)) {
         result.reason = std::filesystem::exists(name, error) ? "The path is not a regular file."
-                                                              : "The file does not exist.";
+                                                             : "The file does not exist.";
         return result;
     }
     const std::uintmax_t size = std::filesystem::file_size(name, error);
@@ -104,7 +110,8 @@ DecodeResult DecodePictureFile(std::string_view path) {
         return result;
     }
     if (size > kMaxPictureFileBytes) {
-        result.reason = "The file is larger than " + std::to_string(kMaxPictureFileBytes / (1024 * 1024)) + " MiB.";
+        result.reason =
+            "The file is larger than " + std::to_string(kMaxPictureFileBytes / (1024 * 1024)) + " MiB.";
         return result;
     }
     std::vector<std::uint8_t> bytes;

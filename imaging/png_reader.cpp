@@ -1,10 +1,9 @@
 #include "imaging/png_reader.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <png.h>
 #include <vector>
 
 namespace {
@@ -41,7 +40,9 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
 
 void IgnoreWarning(png_structp, png_const_charp) {}
 
-[[noreturn]] void StopOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void StopOnError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 
 // Reads the header and sets the transformations that give 8-bit RGBA rows. Only
 // plain values live in this frame, so the longjmp of an error leaves nothing behind.
@@ -137,7 +138,8 @@ ReaderCheck CheckPng(std::span<const std::uint8_t> file) {
 
 std::optional<Picture> DecodePng(std::span<const std::uint8_t> file) {
     const ReaderCheck check = CheckPng(file);
-    if (!check.accepted || !IsAcceptablePictureSize(check.width, check.height) || !ChunksBeforePixelsFit(file)) {
+    if (!check.accepted || !IsAcceptablePictureSize(check.width, check.height) ||
+        !ChunksBeforePixelsFit(file)) {
         return std::nullopt;
     }
     PngSession session;

@@ -1,9 +1,8 @@
 #include "imaging/picture_writer.h"
 
-#include <png.h>
-
 #include <csetjmp>
 #include <new>
+#include <png.h>
 
 namespace {
 
@@ -32,7 +31,9 @@ void FlushMemory(png_structp) {}
 
 void IgnoreWarning(png_structp, png_const_charp) {}
 
-[[noreturn]] void StopOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void StopOnError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 
 bool WriteRows(PngWriteSession& session, png_uint_32 width, png_uint_32 height, png_bytepp rows) {
     if (setjmp(png_jmpbuf(session.png))) {

@@ -1,10 +1,9 @@
 #include "imaging/tiff_reader.h"
 
-#include <tiffio.h>
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <tiffio.h>
 
 namespace {
 
@@ -28,16 +27,25 @@ tmsize_t ReadProc(thandle_t handle, void* out, tmsize_t length) {
     return static_cast<tmsize_t>(count);
 }
 
-tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) {
+    return -1;
+}
 
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     auto* file = static_cast<MemoryFile*>(handle);
     std::uint64_t base = 0;
     switch (whence) {
-    case SEEK_SET: base = 0; break;
-    case SEEK_CUR: base = file->position; break;
-    case SEEK_END: base = file->bytes.size(); break;
-    default: return static_cast<toff_t>(-1);
+    case SEEK_SET:
+        base = 0;
+        break;
+    case SEEK_CUR:
+        base = file->position;
+        break;
+    case SEEK_END:
+        base = file->bytes.size();
+        break;
+    default:
+        return static_cast<toff_t>(-1);
     }
     if (offset > UINT64_MAX - base) {
         return static_cast<toff_t>(-1);
@@ -47,17 +55,25 @@ toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     return file->position;
 }
 
-int CloseProc(thandle_t) { return 0; }
+int CloseProc(thandle_t) {
+    return 0;
+}
 
-toff_t SizeProc(thandle_t handle) { return static_cast<MemoryFile*>(handle)->bytes.size(); }
+toff_t SizeProc(thandle_t handle) {
+    return static_cast<MemoryFile*>(handle)->bytes.size();
+}
 
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
+int MapProc(thandle_t, void**, toff_t*) {
+    return 0;
+}
 
 void UnmapProc(thandle_t, void*, toff_t) {}
 
 // The desktop program never prints: libtiff's messages are dropped (a non-zero
 // answer keeps libtiff from calling its process-wide handlers as well).
-int SilentHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int SilentHandler(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 
 struct TiffCloser {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
@@ -81,8 +97,8 @@ TiffHandle OpenTiff(MemoryFile& file) {
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), SilentHandler, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), SilentHandler, nullptr);
     // "m": no memory mapping, every read goes through ReadProc.
-    return TiffHandle(TIFFClientOpenExt("memory", "rm", &file, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
-                                        MapProc, UnmapProc, options.get()));
+    return TiffHandle(TIFFClientOpenExt("memory", "rm", &file, ReadProc, WriteProc, SeekProc, CloseProc,
+                                        SizeProc, MapProc, UnmapProc, options.get()));
 }
 
 bool HasTiffSignature(std::span<const std::uint8_t> file) {
@@ -126,7 +142,8 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     if (TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
-        TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1 || !IsAcceptablePictureSize(width, height)) {
+        TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1 ||
+        !IsAcceptablePictureSize(width, height)) {
         return std::nullopt;
     }
     char message[1024] = {};
@@ -141,7 +158,8 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     // buffer words in place. Strips that cannot be read stay black rather than
     // failing the whole picture, so a truncated file still shows what it holds.
     picture.pixels.assign(std::size_t{width} * height, 0);
-    if (TIFFReadRGBAImageOriented(tiff.get(), width, height, picture.pixels.data(), ORIENTATION_TOPLEFT, 0) != 1) {
+    if (TIFFReadRGBAImageOriented(tiff.get(), width, height, picture.pixels.data(), ORIENTATION_TOPLEFT, 0) !=
+        1) {
         return std::nullopt;
     }
     for (BufferWord& word : picture.pixels) {

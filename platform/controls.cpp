@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
-
 #include <algorithm>
 
 namespace {
@@ -25,10 +24,13 @@ constexpr int kFirstAutomaticControl = 100;
 constexpr char kWindowProperty[] = "quillmorphWindow";
 constexpr char kControlProperty[] = "quillmorphControl";
 
-QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QColor ToQColor(ColourValue colour) {
-    return QColor(static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)), static_cast<int>(BlueOf(colour)));
+    return QColor(static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
+                  static_cast<int>(BlueOf(colour)));
 }
 
 QWidget* FindTopLevel(const QString& name) {
@@ -63,7 +65,9 @@ QWidget* FindControl(int control) {
     return nullptr;
 }
 
-template <class Widget> Widget* Find(int control) { return qobject_cast<Widget*>(FindControl(control)); }
+template <class Widget> Widget* Find(int control) {
+    return qobject_cast<Widget*>(FindControl(control));
+}
 
 void PostControlEvent(const QWidget* widget) {
     PostEvent({EventKind::Control, widget->property(kWindowProperty).toInt(), 0,
@@ -93,7 +97,7 @@ QImage ImageOfPicture(int number) {
 // Shows a copy of a numbered picture, taken when shown or asked to repaint, so a picture
 // changed in the store appears only when the program says so.
 class PictureFrame : public QFrame {
-public:
+  public:
     explicit PictureFrame(QWidget* parent) : QFrame(parent) {}
 
     void Show(int picture) {
@@ -107,7 +111,7 @@ public:
     int Picture() const { return picture_; }
     bool reportsClicks = false;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override {
         QFrame::paintEvent(event);
         if (!image_.isNull()) {
@@ -118,14 +122,15 @@ protected:
     }
     void mousePressEvent(QMouseEvent* event) override { pressed_ = event->button() == Qt::LeftButton; }
     void mouseReleaseEvent(QMouseEvent* event) override {
-        const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+        const bool click =
+            pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
         pressed_ = false;
         if (click && reportsClicks) {
             PostControlEvent(this);
         }
     }
 
-private:
+  private:
     int picture_ = 0;
     QImage image_;
     bool pressed_ = false;
@@ -161,9 +166,12 @@ template <class Widget> Widget* Create(int window, int x, int y, int width, int 
 
 Qt::Alignment AlignmentOf(TextAlign align) {
     switch (align) {
-    case TextAlign::Left: return Qt::AlignLeft | Qt::AlignTop;
-    case TextAlign::Centre: return Qt::AlignHCenter | Qt::AlignTop;
-    case TextAlign::Right: return Qt::AlignRight | Qt::AlignTop;
+    case TextAlign::Left:
+        return Qt::AlignLeft | Qt::AlignTop;
+    case TextAlign::Centre:
+        return Qt::AlignHCenter | Qt::AlignTop;
+    case TextAlign::Right:
+        return Qt::AlignRight | Qt::AlignTop;
     }
     return Qt::AlignLeft | Qt::AlignTop;
 }
@@ -183,6 +191,14 @@ int AddGroupBox(int window, int x, int y, int width, int height, std::string_vie
     auto* box = Create<QGroupBox>(window, x, y, width, height, id);
     if (box) {
         box->setTitle(ToQString(title));
+        // The frame line runs through the middle of the title, so the layout's boxes
+        // hold their contents below it.
+        box->setStyleSheet(
+            QStringLiteral(
+                "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: %1px; }"
+                "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px;"
+                " background-color: palette(window); }")
+                .arg(box->fontMetrics().height() / 2));
         // Group boxes are made after what they surround and only frame it.
         box->setAttribute(Qt::WA_TransparentForMouseEvents);
         box->lower();
@@ -190,7 +206,8 @@ int AddGroupBox(int window, int x, int y, int width, int height, std::string_vie
     return id;
 }
 
-int AddStaticText(int window, int x, int y, int width, int height, std::string_view text, TextAlign align, int id) {
+int AddStaticText(int window, int x, int y, int width, int height, std::string_view text, TextAlign align,
+                  int id) {
     if (auto* label = Create<QLabel>(window, x, y, width, height, id)) {
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(AlignmentOf(align));
@@ -271,14 +288,18 @@ void PutControlInContainer(int control, int container) {
     widget->show();
 }
 
-bool ControlExists(int control) { return FindControl(control) != nullptr; }
+bool ControlExists(int control) {
+    return FindControl(control) != nullptr;
+}
 
 int ControlWindow(int control) {
     const QWidget* widget = FindControl(control);
     return widget ? widget->property(kWindowProperty).toInt() : 0;
 }
 
-void DestroyControl(int control) { delete FindControl(control); }
+void DestroyControl(int control) {
+    delete FindControl(control);
+}
 
 void SetControlEnabled(int control, bool enabled) {
     if (QWidget* widget = FindControl(control)) {

@@ -9,15 +9,22 @@
 
 namespace {
 
-QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QMessageBox::Icon BoxIcon(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::None: return QMessageBox::NoIcon;
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Warning: return QMessageBox::Warning;
-    case MessageIcon::Error: return QMessageBox::Critical;
-    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::None:
+        return QMessageBox::NoIcon;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Error:
+        return QMessageBox::Critical;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
 }
@@ -52,8 +59,8 @@ int FilterIndex(const QStringList& filters, const QString& selected) {
 FileDialogResult RunFileDialog(bool save, std::string_view title, std::string_view initialPath,
                                std::string_view patterns, int selected) {
     if (TestModeActive()) {
-        return AnswerFileDialogInTest({save, std::string(title), std::string(initialPath), std::string(patterns),
-                                       selected});
+        return AnswerFileDialogInTest(
+            {save, std::string(title), std::string(initialPath), std::string(patterns), selected});
     }
     if (!PlatformActive()) {
         return {};
@@ -79,14 +86,17 @@ FileDialogResult RunFileDialog(bool save, std::string_view title, std::string_vi
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    return {dialog.selectedFiles().constFirst().toStdString(), FilterIndex(filters, dialog.selectedNameFilter())};
+    return {dialog.selectedFiles().constFirst().toStdString(),
+            FilterIndex(filters, dialog.selectedNameFilter())};
 }
 
 } // namespace
 
-MessageAnswer ShowMessageBox(std::string_view title, std::string_view text, MessageIcon icon, MessageButtons buttons) {
+MessageAnswer ShowMessageBox(std::string_view title, std::string_view text, MessageIcon icon,
+                             MessageButtons buttons) {
     if (TestModeActive()) {
-        return AnswerMessageBoxInTest({std::string(title), std::string(text), icon, buttons, MessageAnswer::Ok});
+        return AnswerMessageBoxInTest(
+            {std::string(title), std::string(text), icon, buttons, MessageAnswer::Ok});
     }
     if (!PlatformActive()) {
         return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
@@ -105,12 +115,12 @@ MessageAnswer ShowMessageBox(std::string_view title, std::string_view text, Mess
     return MessageAnswer::Ok;
 }
 
-FileDialogResult OpenFileDialog(std::string_view title, std::string_view initialPath, std::string_view patterns,
-                                int selected) {
+FileDialogResult OpenFileDialog(std::string_view title, std::string_view initialPath,
+                                std::string_view patterns, int selected) {
     return RunFileDialog(false, title, initialPath, patterns, selected);
 }
 
-FileDialogResult SaveFileDialog(std::string_view title, std::string_view initialPath, std::string_view patterns,
-                                int selected) {
+FileDialogResult SaveFileDialog(std::string_view title, std::string_view initialPath,
+                                std::string_view patterns, int selected) {
     return RunFileDialog(true, title, initialPath, patterns, selected);
 }

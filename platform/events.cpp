@@ -6,7 +6,6 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
-
 #include <deque>
 #include <map>
 #include <utility>
@@ -41,7 +40,9 @@ Event TakeFirst() {
 
 } // namespace
 
-void PostEvent(const Event& event) { Queue().push_back(event); }
+void PostEvent(const Event& event) {
+    Queue().push_back(event);
+}
 
 int StoreDrop(std::vector<std::string> paths) {
     const int drop = AllDrops().next++;
@@ -54,7 +55,9 @@ void ClearEvents() {
     AllDrops().paths.clear();
 }
 
-int PendingEventCount() { return static_cast<int>(Queue().size()); }
+int PendingEventCount() {
+    return static_cast<int>(Queue().size());
+}
 
 bool PollEvent(Event& event) {
     if (Queue().empty() && PlatformActive()) {
@@ -113,4 +116,6 @@ std::string DroppedFilePath(int drop, int index) {
     return (*paths)[static_cast<std::size_t>(index)];
 }
 
-void FinishDrop(int drop) { AllDrops().paths.erase(drop); }
+void FinishDrop(int drop) {
+    AllDrops().paths.erase(drop);
+}

@@ -14,9 +14,13 @@ namespace {
 
 constexpr char kWindowProperty[] = "quillmorphWindow";
 
-QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-QString MenuName(int menu) { return QStringLiteral("menu:%1").arg(menu); }
+QString MenuName(int menu) {
+    return QStringLiteral("menu:%1").arg(menu);
+}
 
 QWidget* FindWindowWidget(int window) {
     if (!PlatformActive()) {
@@ -46,9 +50,13 @@ template <class Object> Object* FindInWindows(const QString& name) {
     return nullptr;
 }
 
-QWidget* FindMenu(int menu) { return menu ? FindInWindows<QWidget>(MenuName(menu)) : nullptr; }
+QWidget* FindMenu(int menu) {
+    return menu ? FindInWindows<QWidget>(MenuName(menu)) : nullptr;
+}
 
-QAction* FindMenuItem(int command) { return FindInWindows<QAction>(QString::fromStdString(CommandObjectName(command))); }
+QAction* FindMenuItem(int command) {
+    return FindInWindows<QAction>(QString::fromStdString(CommandObjectName(command)));
+}
 
 int NextMenuNumber() {
     static int next = 1;
@@ -155,7 +163,9 @@ bool MenuItemChecked(int command) {
     return item && item->isChecked();
 }
 
-bool MenuItemExists(int command) { return FindMenuItem(command) != nullptr; }
+bool MenuItemExists(int command) {
+    return FindMenuItem(command) != nullptr;
+}
 
 std::string MenuItemText(int command) {
     const QAction* item = FindMenuItem(command);

@@ -42,10 +42,10 @@ struct FileDialogResult {
     std::string path;     // empty when cancelled
     int patternIndex = 0; // zero-based entry the user left selected
 };
-FileDialogResult OpenFileDialog(std::string_view title, std::string_view initialPath, std::string_view patterns,
-                                int selected);
-FileDialogResult SaveFileDialog(std::string_view title, std::string_view initialPath, std::string_view patterns,
-                                int selected);
+FileDialogResult OpenFileDialog(std::string_view title, std::string_view initialPath,
+                                std::string_view patterns, int selected);
+FileDialogResult SaveFileDialog(std::string_view title, std::string_view initialPath,
+                                std::string_view patterns, int selected);
 
 // ---- Windows and controls (the rest is in window.h, controls.h and menus.h) ----------
 

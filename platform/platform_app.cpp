@@ -5,7 +5,6 @@
 #include <QFont>
 #include <QProxyStyle>
 #include <QStyleFactory>
-
 #include <cstdlib>
 #include <memory>
 
@@ -41,7 +40,7 @@ QFont ControlFont() {
 // Fusion, with the small gap between a check box and its text that the layout's
 // narrow check boxes ("Smooth Image Scaling" in 125 pixels) were made for.
 class ControlStyle : public QProxyStyle {
-public:
+  public:
     using QProxyStyle::QProxyStyle;
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
         if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) {
@@ -79,4 +78,6 @@ void ShutdownPlatform() {
     Application().reset();
 }
 
-bool PlatformActive() { return static_cast<bool>(Application()); }
+bool PlatformActive() {
+    return static_cast<bool>(Application());
+}

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QtGlobal>
-
 #include <array>
 #include <cstdio>
 #include <fcntl.h>

@@ -27,14 +27,24 @@ TestState& State() {
     return state;
 }
 
-const char* ButtonsName(MessageButtons buttons) { return buttons == MessageButtons::YesNo ? "Yes/No" : "OK"; }
+const char* ButtonsName(MessageButtons buttons) {
+    return buttons == MessageButtons::YesNo ? "Yes/No" : "OK";
+}
 
 } // namespace
 
-void EnableTestMode(bool on) { State().active = on; }
-bool TestModeActive() { return State().active; }
-void SetTestWaitLimit(int milliseconds) { State().waitLimit = milliseconds; }
-int TestWaitLimit() { return State().waitLimit; }
+void EnableTestMode(bool on) {
+    State().active = on;
+}
+bool TestModeActive() {
+    return State().active;
+}
+void SetTestWaitLimit(int milliseconds) {
+    State().waitLimit = milliseconds;
+}
+int TestWaitLimit() {
+    return State().waitLimit;
+}
 
 void SetTestIdleHook(std::function<void()> hook) { State().idleHook = std::move(hook); }
 void RunTestIdleHook() {
@@ -52,22 +62,38 @@ void ResetTestHooks() {
     ClearEvents();
 }
 
-void QueueCommandEvent(int window, int command) { PostEvent({EventKind::Command, window, command, 0, 0}); }
-void QueueControlEvent(int control) { PostEvent({EventKind::Control, ControlWindow(control), 0, control, 0}); }
-void QueueCloseRequest(int window) { PostEvent({EventKind::CloseRequest, window, 0, 0, 0}); }
+void QueueCommandEvent(int window, int command) {
+    PostEvent({EventKind::Command, window, command, 0, 0});
+}
+void QueueControlEvent(int control) {
+    PostEvent({EventKind::Control, ControlWindow(control), 0, control, 0});
+}
+void QueueCloseRequest(int window) {
+    PostEvent({EventKind::CloseRequest, window, 0, 0, 0});
+}
 void QueueDropEvent(int window, std::vector<std::string> paths) {
     PostEvent({EventKind::FilesDropped, window, 0, 0, StoreDrop(std::move(paths))});
 }
-int QueuedEventCount() { return PendingEventCount(); }
+int QueuedEventCount() {
+    return PendingEventCount();
+}
 
-void QueueMessageBoxAnswer(MessageAnswer answer) { State().messageAnswers.push_back(answer); }
+void QueueMessageBoxAnswer(MessageAnswer answer) {
+    State().messageAnswers.push_back(answer);
+}
 void QueueFileDialogAnswer(std::string path, int patternIndex) {
     State().fileAnswers.push_back({std::move(path), patternIndex});
 }
-void QueueFileDialogCancel() { State().fileAnswers.push_back({}); }
+void QueueFileDialogCancel() {
+    State().fileAnswers.push_back({});
+}
 
-const std::vector<MessageBoxRecord>& ShownMessageBoxes() { return State().messageBoxes; }
-const std::vector<FileDialogRecord>& ShownFileDialogs() { return State().fileDialogs; }
+const std::vector<MessageBoxRecord>& ShownMessageBoxes() {
+    return State().messageBoxes;
+}
+const std::vector<FileDialogRecord>& ShownFileDialogs() {
+    return State().fileDialogs;
+}
 
 MessageAnswer AnswerMessageBoxInTest(MessageBoxRecord record) {
     if (State().messageAnswers.empty()) {
@@ -98,16 +124,32 @@ FileDialogResult AnswerFileDialogInTest(FileDialogRecord record) {
     return answer;
 }
 
-void SimulateLeftButton(bool down) { State().leftButton = down; }
-void SimulateMousePosition(ScreenPoint point) { State().mousePosition = point; }
+void SimulateLeftButton(bool down) {
+    State().leftButton = down;
+}
+void SimulateMousePosition(ScreenPoint point) {
+    State().mousePosition = point;
+}
 void ClearPointerSimulation() {
     State().leftButton.reset();
     State().mousePosition.reset();
 }
-std::optional<bool> SimulatedLeftButton() { return State().leftButton; }
-std::optional<ScreenPoint> SimulatedMousePosition() { return State().mousePosition; }
+std::optional<bool> SimulatedLeftButton() {
+    return State().leftButton;
+}
+std::optional<ScreenPoint> SimulatedMousePosition() {
+    return State().mousePosition;
+}
 
-std::string WindowObjectName(int window) { return "window:" + std::to_string(window); }
-std::string ControlObjectName(int control) { return "control:" + std::to_string(control); }
-std::string CommandObjectName(int command) { return "command:" + std::to_string(command); }
-std::string ToolObjectName(int command) { return "tool:" + std::to_string(command); }
+std::string WindowObjectName(int window) {
+    return "window:" + std::to_string(window);
+}
+std::string ControlObjectName(int control) {
+    return "control:" + std::to_string(control);
+}
+std::string CommandObjectName(int command) {
+    return "command:" + std::to_string(command);
+}
+std::string ToolObjectName(int command) {
+    return "tool:" + std::to_string(command);
+}

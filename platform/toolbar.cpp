@@ -14,7 +14,9 @@ namespace {
 
 constexpr int kToolBarHeight = 25; // the controls start just below, at y = 25
 
-QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QWidget* FindWindowWidget(int window) {
     if (!PlatformActive()) {
@@ -31,7 +33,8 @@ QWidget* FindWindowWidget(int window) {
 
 QToolBar* ToolBarOf(int window) {
     QWidget* top = FindWindowWidget(window);
-    QWidget* client = top ? top->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly) : nullptr;
+    QWidget* client =
+        top ? top->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly) : nullptr;
     if (!client) {
         return nullptr;
     }
@@ -56,8 +59,8 @@ QPixmap DrawOpenPicture() {
     QPainter painter(&pixmap);
     painter.setPen(QColor(128, 96, 0));
     painter.setBrush(QColor(230, 190, 60));
-    painter.drawRect(1, 3, 12, 10);                    // back of the folder
-    painter.drawRect(1, 2, 5, 1);                      // its tab
+    painter.drawRect(1, 3, 12, 10); // back of the folder
+    painter.drawRect(1, 2, 5, 1);   // its tab
     QPainterPath front;
     front.moveTo(3.5, 7.5);
     front.lineTo(15.5, 7.5);
@@ -75,11 +78,11 @@ QPixmap DrawSavePicture() {
     QPainter painter(&pixmap);
     painter.setPen(QColor(20, 30, 90));
     painter.setBrush(QColor(50, 80, 170));
-    painter.drawRect(1, 1, 13, 13);                    // the disk
+    painter.drawRect(1, 1, 13, 13); // the disk
     painter.setBrush(Qt::white);
-    painter.drawRect(4, 1, 7, 5);                      // label
+    painter.drawRect(4, 1, 7, 5); // label
     painter.setBrush(QColor(190, 190, 190));
-    painter.drawRect(5, 10, 5, 4);                     // shutter
+    painter.drawRect(5, 10, 5, 4); // shutter
     return pixmap;
 }
 
@@ -92,7 +95,7 @@ QPixmap DrawFindPicture() {
     painter.drawLine(QPointF(10.5, 10.5), QPointF(14.5, 14.5)); // handle
     painter.setPen(QPen(QColor(40, 40, 40), 1.5));
     painter.setBrush(QColor(170, 215, 255));
-    painter.drawEllipse(QPointF(6.5, 6.5), 4.5, 4.5);          // lens
+    painter.drawEllipse(QPointF(6.5, 6.5), 4.5, 4.5); // lens
     return pixmap;
 }
 
@@ -100,9 +103,18 @@ QIcon PictureIcon(ToolPicture picture) {
     QString themeName;
     QPixmap own;
     switch (picture) {
-    case ToolPicture::Open: themeName = QStringLiteral("document-open"); own = DrawOpenPicture(); break;
-    case ToolPicture::Save: themeName = QStringLiteral("document-save"); own = DrawSavePicture(); break;
-    case ToolPicture::Find: themeName = QStringLiteral("edit-find"); own = DrawFindPicture(); break;
+    case ToolPicture::Open:
+        themeName = QStringLiteral("document-open");
+        own = DrawOpenPicture();
+        break;
+    case ToolPicture::Save:
+        themeName = QStringLiteral("document-save");
+        own = DrawSavePicture();
+        break;
+    case ToolPicture::Find:
+        themeName = QStringLiteral("edit-find");
+        own = DrawFindPicture();
+        break;
     }
     return QIcon::hasThemeIcon(themeName) ? QIcon::fromTheme(themeName) : QIcon(own);
 }
@@ -117,8 +129,9 @@ void AddToolButton(int window, int command, ToolPicture picture, std::string_vie
     QAction* button = bar->addAction(PictureIcon(picture), ToQString(tip));
     button->setObjectName(QString::fromStdString(ToolObjectName(command)));
     button->setToolTip(ToQString(tip));
-    QObject::connect(button, &QAction::triggered, button,
-                     [window, command] { PostEvent({EventKind::Command, window, command, 0, 0}); });
+    QObject::connect(button, &QAction::triggered, button, [window, command] {
+        PostEvent({EventKind::Command, window, command, 0, 0});
+    });
 }
 
 void AddToolSeparator(int window) {

@@ -27,10 +27,10 @@ enum class WindowPlacement {
 };
 
 enum class WindowFrame {
-    TitleBar,                 // title bar only: no system menu, no close box
-    TitleBarWithClose,        // title bar with a close box
+    TitleBar,                  // title bar only: no system menu, no close box
+    TitleBarWithClose,         // title bar with a close box
     TitleBarWithCloseMinimise, // close box and minimise button, no maximise
-    Borderless,               // pop-up without title bar or close box
+    Borderless,                // pop-up without title bar or close box
 };
 
 struct WindowSpec {

@@ -14,25 +14,26 @@
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
-
 #include <map>
 #include <memory>
 #include <vector>
 
 namespace {
 
-QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // A top-level window: the close box and drops become events; the program decides what
 // happens to the window.
 class WindowWidget : public QWidget {
-public:
+  public:
     WindowWidget(int id, int owner) : id_(id), owner_(owner) {}
 
     int Id() const { return id_; }
     int Owner() const { return owner_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
         // A disabled window takes no input, its close box included.
@@ -70,7 +71,7 @@ protected:
         PostEvent({EventKind::FilesDropped, id_, 0, 0, StoreDrop(std::move(paths))});
     }
 
-private:
+  private:
     int id_;
     int owner_;
 };
@@ -91,17 +92,21 @@ WindowWidget* FindWindow(int window) {
 }
 
 QWidget* ClientOf(QWidget* window) {
-    return window ? window->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly) : nullptr;
+    return window ? window->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly)
+                  : nullptr;
 }
 
 Qt::WindowFlags FlagsFor(WindowFrame frame) {
     const Qt::WindowFlags titled = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     switch (frame) {
-    case WindowFrame::TitleBar: return titled;
-    case WindowFrame::TitleBarWithClose: return titled | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    case WindowFrame::TitleBar:
+        return titled;
+    case WindowFrame::TitleBarWithClose:
+        return titled | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     case WindowFrame::TitleBarWithCloseMinimise:
         return titled | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
-    case WindowFrame::Borderless: return Qt::Window | Qt::FramelessWindowHint;
+    case WindowFrame::Borderless:
+        return Qt::Window | Qt::FramelessWindowHint;
     }
     return titled;
 }
@@ -187,7 +192,9 @@ void CloseAllWindows() {
     }
 }
 
-bool WindowExists(int window) { return FindWindow(window) != nullptr; }
+bool WindowExists(int window) {
+    return FindWindow(window) != nullptr;
+}
 
 bool WindowVisible(int window) {
     const WindowWidget* widget = FindWindow(window);
@@ -222,8 +229,9 @@ ScreenPoint WindowClientPosition(int window) {
 void SetWindowBackground(int window, ColourValue colour) {
     if (WindowWidget* widget = FindWindow(window)) {
         QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, QColor(static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
-                                                  static_cast<int>(BlueOf(colour))));
+        palette.setColor(QPalette::Window,
+                         QColor(static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
+                                static_cast<int>(BlueOf(colour))));
         widget->setPalette(palette);
         widget->setAutoFillBackground(true);
     }

@@ -88,8 +88,8 @@ std::optional<ForeignPixel> FindForeignPixel(int picture) {
 }
 
 std::string VerificationMessage(const ForeignPixel& pixel) {
-    return "Palette verification failure! Pixel at " + std::to_string(pixel.x) + ":" + std::to_string(pixel.y) +
-           " = $" + HexWithoutLeadingZeros(pixel.colour) + ".";
+    return "Palette verification failure! Pixel at " + std::to_string(pixel.x) + ":" +
+           std::to_string(pixel.y) + " = $" + HexWithoutLeadingZeros(pixel.colour) + ".";
 }
 
 int LogicalColourOf(ColourValue colour, int modeNumber) {
@@ -122,7 +122,9 @@ std::optional<std::vector<std::uint8_t>> EncodeScreenMemory(int picture, int mod
         for (int x = 0; x < mode->width; ++x) {
             const bool inside = x < source->width && y < source->height;
             const ColourValue colour =
-                inside ? SwapRedBlue(source->pixels[std::size_t(y) * std::size_t(source->width) + std::size_t(x)]) : 0;
+                inside ? SwapRedBlue(
+                             source->pixels[std::size_t(y) * std::size_t(source->width) + std::size_t(x)])
+                       : 0;
             logical[std::size_t(y) * std::size_t(mode->width) + std::size_t(x)] =
                 static_cast<std::uint8_t>(LogicalColourOf(colour, modeNumber));
         }
@@ -136,8 +138,8 @@ std::optional<std::vector<std::uint8_t>> EncodeScreenMemory(int picture, int mod
                 const int y = row * 8 + line;
                 unsigned byte = 0;
                 for (int k = 0; k < perByte; ++k) {
-                    const unsigned colour = logical[std::size_t(y) * std::size_t(mode->width) +
-                                                    std::size_t(cell * perByte + k)];
+                    const unsigned colour =
+                        logical[std::size_t(y) * std::size_t(mode->width) + std::size_t(cell * perByte + k)];
                     // Bit j of the logical colour goes to bit (7 - k) - (bits - 1 - j) * perByte.
                     for (int j = 0; j < bits; ++j) {
                         if ((colour >> j) & 1u) {
@@ -175,23 +177,33 @@ std::string FormatInfLine(std::string_view dumpPath, int modeNumber) {
 
 std::optional<ExportSize> ExportedPictureSize(int modeNumber, int height) {
     switch (modeNumber) {
-    case 0: return ExportSize{640, 512};
+    case 0:
+        return ExportSize{640, 512};
     case 1:
     case 4:
     case 2:
     case 5:
-    case 8: return ExportSize{320, height};
-    default: return std::nullopt;
+    case 8:
+        return ExportSize{320, height};
+    default:
+        return std::nullopt;
     }
 }
 
 std::string OutputPathFor(std::string_view typedPath, ScreenOutputKind kind) {
     std::string path(typedPath);
     switch (kind) {
-    case ScreenOutputKind::Dump: break;
-    case ScreenOutputKind::Jpeg: path += ".jpg"; break;
-    case ScreenOutputKind::Png: path += ".png"; break;
-    case ScreenOutputKind::Bmp: path += ".bmp"; break;
+    case ScreenOutputKind::Dump:
+        break;
+    case ScreenOutputKind::Jpeg:
+        path += ".jpg";
+        break;
+    case ScreenOutputKind::Png:
+        path += ".png";
+        break;
+    case ScreenOutputKind::Bmp:
+        path += ".bmp";
+        break;
     }
     return path;
 }
@@ -244,10 +256,14 @@ bool WriteScreenPicture(int picture, int modeNumber, std::string_view path, Scre
         return false;
     }
     switch (kind) {
-    case ScreenOutputKind::Jpeg: return WriteJpegFile(exported, path, reason);
-    case ScreenOutputKind::Png: return WritePngFile(exported, path, reason);
-    case ScreenOutputKind::Bmp: return WriteBmpFile(exported, path, reason);
-    case ScreenOutputKind::Dump: break;
+    case ScreenOutputKind::Jpeg:
+        return WriteJpegFile(exported, path, reason);
+    case ScreenOutputKind::Png:
+        return WritePngFile(exported, path, reason);
+    case ScreenOutputKind::Bmp:
+        return WriteBmpFile(exported, path, reason);
+    case ScreenOutputKind::Dump:
+        break;
     }
     return false;
 }
@@ -268,9 +284,10 @@ void SaveBBCScreen(int picture, int modeNumber) {
                           ? static_cast<ScreenOutputKind>(chosen.patternIndex)
                           : ScreenOutputKind::Dump;
     std::string reason;
-    const bool written = kind == ScreenOutputKind::Dump
-                             ? WriteScreenDump(picture, modeNumber, chosen.path, reason)
-                             : WriteScreenPicture(picture, modeNumber, OutputPathFor(chosen.path, kind), kind, reason);
+    const bool written =
+        kind == ScreenOutputKind::Dump
+            ? WriteScreenDump(picture, modeNumber, chosen.path, reason)
+            : WriteScreenPicture(picture, modeNumber, OutputPathFor(chosen.path, kind), kind, reason);
     if (!written) {
         ErrorMessage(reason);
     }

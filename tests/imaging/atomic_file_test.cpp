@@ -1,5 +1,4 @@
 #include "imaging/atomic_file.h"
-
 #include "imaging/file_helpers.h"
 
 #include <gtest/gtest.h>

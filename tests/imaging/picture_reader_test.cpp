@@ -1,8 +1,7 @@
+#include "imaging/file_helpers.h"
 #include "imaging/picture_reader.h"
 #include "imaging/picture_writer.h"
 #include "imaging/png_reader.h"
-
-#include "imaging/file_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +33,9 @@ PictureReader MakeReader(FakeReader& fake) {
             }};
 }
 
-std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 class PictureReaderChain : public ::testing::Test {
   protected:

@@ -1,21 +1,20 @@
+#include "imaging/file_helpers.h"
 #include "imaging/picture_writer.h"
 #include "imaging/png_reader.h"
-
-#include "imaging/file_helpers.h"
-
-#include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-
+#include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <zlib.h>
 
 namespace {
 
 // 3 x 2: red, green, blue / white, black, a grey with distinct channels.
-Picture SmallPicture() { return Picture{3, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x123456}}; }
+Picture SmallPicture() {
+    return Picture{3, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x123456}};
+}
 
 std::uint32_t BigEndian32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
@@ -27,11 +26,11 @@ TEST(PictureWriter, BmpBytesAreExact) {
     ASSERT_TRUE(bmp);
     // Rows of 3 pixels are 9 bytes, padded to 12; the bottom row comes first.
     const std::vector<std::uint8_t> expected = {
-        'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,                  // file header
-        40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,    // info header
-        24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-        0xFF, 0xFF, 0xFF, 0, 0, 0, 0x56, 0x34, 0x12, 0, 0, 0,             // white, black, grey
-        0, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0, 0, 0, 0,                       // red, green, blue
+        'B',  'M',  78,   0, 0,    0, 0,    0,    0,    0, 54, 0, 0, 0,                    // file header
+        40,   0,    0,    0, 3,    0, 0,    0,    2,    0, 0,  0, 1, 0, 24, 0, 0, 0, 0, 0, // info header
+        24,   0,    0,    0, 0,    0, 0,    0,    0,    0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0,
+        0xFF, 0xFF, 0xFF, 0, 0,    0, 0x56, 0x34, 0x12, 0, 0,  0, // white, black, grey
+        0,    0,    0xFF, 0, 0xFF, 0, 0xFF, 0,    0,    0, 0,  0, // red, green, blue
     };
     EXPECT_EQ(*bmp, expected);
 }
@@ -47,9 +46,9 @@ TEST(PictureWriter, PngRoundTripsAndUsesTheStatedSettings) {
     EXPECT_EQ(back->pixels, picture.pixels);
 
     const std::vector<std::uint8_t>& bytes = *png;
-    EXPECT_EQ(bytes[24], 8);  // bit depth
-    EXPECT_EQ(bytes[25], 2);  // colour type RGB
-    EXPECT_EQ(bytes[28], 0);  // not interlaced
+    EXPECT_EQ(bytes[24], 8); // bit depth
+    EXPECT_EQ(bytes[25], 2); // colour type RGB
+    EXPECT_EQ(bytes[28], 0); // not interlaced
     // Gather the IDAT data: zlib's header says level 9, and every row's filter byte is 0.
     std::vector<std::uint8_t> idat;
     for (std::size_t at = 8; at + 8 <= bytes.size();) {
@@ -74,7 +73,9 @@ struct JpegProbe {
     std::jmp_buf jump{};
 };
 
-[[noreturn]] void ProbeError(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegProbe*>(info->err)->jump, 1); }
+[[noreturn]] void ProbeError(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<JpegProbe*>(info->err)->jump, 1);
+}
 
 // Decodes a JPEG fully with libjpeg; returns width and height, or 0 x 0.
 bool DecodeJpegSize(const std::vector<std::uint8_t>& bytes, jpeg_decompress_struct& d, JpegProbe& probe,

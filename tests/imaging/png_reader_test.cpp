@@ -1,16 +1,16 @@
-#include "imaging/png_reader.h"
-#include "imaging/picture_writer.h"
-
 #include "imaging/file_helpers.h"
+#include "imaging/picture_writer.h"
+#include "imaging/png_reader.h"
 #include "imaging/png_test_support.h"
 
 #include <gtest/gtest.h>
-
 #include <map>
 
 namespace {
 
-constexpr BufferWord Word(unsigned red, unsigned green, unsigned blue) { return (red << 16) | (green << 8) | blue; }
+constexpr BufferWord Word(unsigned red, unsigned green, unsigned blue) {
+    return (red << 16) | (green << 8) | blue;
+}
 
 TEST(PngReader, DecodesEveryColourTypeToRgb) {
     // 1-bit grey, interlaced: 1 0 1 / 0 1 1
@@ -26,8 +26,14 @@ TEST(PngReader, DecodesEveryColourTypeToRgb) {
     EXPECT_EQ(picture->pixels, (std::vector<BufferWord>{Word(255, 128, 0)}));
 
     // Palette with tRNS: entry 1 fully transparent becomes black, entry 2 half.
-    TestPngSpec indexed{3, 1, PNG_COLOR_TYPE_PALETTE, 8, false,
-                        {{10, 20, 30}, {200, 100, 50}, {200, 100, 50}}, {255, 0, 128}, {0, 1, 2}};
+    TestPngSpec indexed{3,
+                        1,
+                        PNG_COLOR_TYPE_PALETTE,
+                        8,
+                        false,
+                        {{10, 20, 30}, {200, 100, 50}, {200, 100, 50}},
+                        {255, 0, 128},
+                        {0, 1, 2}};
     picture = DecodePng(MakeTestPng(indexed));
     ASSERT_TRUE(picture);
     // 200 x 128 / 255 = 100.4, 100 x 128 / 255 = 50.2, 50 x 128 / 255 = 25.1
@@ -64,7 +70,8 @@ TEST(PngReader, CheckReadsTheSizeFromTheHeaderOnly) {
 // may crash or read outside the file (run under the sanitizers), cuts inside the
 // pixel data must fail, and whatever decodes has the header's size.
 TEST(PngReader, SurvivesTruncationAndFlippedBytes) {
-    TestPngSpec spec{7, 5, PNG_COLOR_TYPE_PALETTE, 4, true, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}}, {255, 128}, {}};
+    TestPngSpec spec{7,          5, PNG_COLOR_TYPE_PALETTE, 4, true, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}},
+                     {255, 128}, {}};
     for (int i = 0; i < 20; ++i) {
         spec.rows.push_back(std::uint8_t(i * 37 % 3 * 0x11));
     }

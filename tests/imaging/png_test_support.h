@@ -2,10 +2,9 @@
 // the reader's tests need no stored files.
 #pragma once
 
-#include <png.h>
-
 #include <csetjmp>
 #include <cstdint>
+#include <png.h>
 #include <vector>
 
 struct TestPngSpec {

@@ -1,12 +1,10 @@
-#include "imaging/tiff_reader.h"
-#include "imaging/png_reader.h"
-
 #include "imaging/file_helpers.h"
-
-#include <gtest/gtest.h>
-#include <tiffio.h>
+#include "imaging/png_reader.h"
+#include "imaging/tiff_reader.h"
 
 #include <cstdlib>
+#include <gtest/gtest.h>
+#include <tiffio.h>
 
 namespace {
 
@@ -50,7 +48,12 @@ std::vector<std::uint8_t> MakeTestTiff(const TestTiffSpec& spec, const ScratchFo
 
 TEST(TiffReader, DecodesRgbGreyAndAlphaTopLeftFirst) {
     const ScratchFolder folder;
-    TestTiffSpec rgb{3, 2, 3, PHOTOMETRIC_RGB, COMPRESSION_LZW, false,
+    TestTiffSpec rgb{3,
+                     2,
+                     3,
+                     PHOTOMETRIC_RGB,
+                     COMPRESSION_LZW,
+                     false,
                      {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 0x12, 0x34, 0x56}};
     const std::vector<std::uint8_t> file = MakeTestTiff(rgb, folder);
     const ReaderCheck check = CheckTiff(file);
@@ -157,7 +160,8 @@ TEST(TiffReader, CorpusFilesDecodeAndMatchTheirReferences) {
     // Every layout of the ImageMagick set decodes, but for 4-bit grey with alpha,
     // which libtiff's RGBA interface does not handle.
     for (const auto& path : FilesBelow(folder / "imagemagick")) {
-        EXPECT_EQ(DecodeTiff(ReadBytes(path)).has_value(), path.filename() != "input_gray_4bit_matte.tiff") << path;
+        EXPECT_EQ(DecodeTiff(ReadBytes(path)).has_value(), path.filename() != "input_gray_4bit_matte.tiff")
+            << path;
     }
     // Bilevel files against the renderings a test suite ships with them.
     for (const char* name : {"l1.tiff", "fax4.tiff"}) {

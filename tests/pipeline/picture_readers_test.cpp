@@ -1,9 +1,7 @@
-#include "pipeline/picture_readers.h"
-
+#include "imaging/file_helpers.h"
 #include "imaging/picture_reader.h"
 #include "imaging/picture_writer.h"
-
-#include "imaging/file_helpers.h"
+#include "pipeline/picture_readers.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +32,8 @@ TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
     EXPECT_EQ(result.picture->pixels, picture.pixels);
 
     const std::string text = "not a picture";
-    result = DecodePictureBytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), "t");
+    result =
+        DecodePictureBytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), "t");
     EXPECT_FALSE(result.picture);
     EXPECT_EQ(result.reason, "No reader recognises the file.");
 }

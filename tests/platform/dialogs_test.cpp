@@ -8,17 +8,18 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
 class DialogsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetTestHooks(); }
     void TearDown() override {
         EnableTestMode(true);
@@ -46,8 +47,9 @@ TEST_F(DialogsTest, ErrorMessageShowsTheExactTextAndTitle) {
     ASSERT_EQ(ShownMessageBoxes().size(), 1u);
     const MessageBoxRecord& box = ShownMessageBoxes()[0];
     EXPECT_EQ(box.title, "Error Message");
-    EXPECT_EQ(box.text,
-              "Unfortunately an error has occurred.\n\nReason: Unable to create image in CorrectAspectRatio().");
+    EXPECT_EQ(
+        box.text,
+        "Unfortunately an error has occurred.\n\nReason: Unable to create image in CorrectAspectRatio().");
     EXPECT_EQ(box.icon, MessageIcon::Error);
     EXPECT_EQ(box.buttons, MessageButtons::Ok);
     EXPECT_THROW(ErrorMessage("again"), PlatformTestFailure);
@@ -61,7 +63,8 @@ TEST_F(DialogsTest, YesNoAnswersAndFileDialogAnswersAreTakenInOrder) {
 
     QueueFileDialogAnswer("/tmp/out.png", 2);
     QueueFileDialogCancel();
-    const FileDialogResult saved = SaveFileDialog("Save Image File", "", "Dump (*.*)|*.*|PNG (*.png)|*.png", 0);
+    const FileDialogResult saved =
+        SaveFileDialog("Save Image File", "", "Dump (*.*)|*.*|PNG (*.png)|*.png", 0);
     EXPECT_EQ(saved.path, "/tmp/out.png");
     EXPECT_EQ(saved.patternIndex, 2);
     EXPECT_TRUE(OpenFileDialog("Open Image File", "", openPattern, 0).path.empty());
@@ -71,30 +74,30 @@ TEST_F(DialogsTest, YesNoAnswersAndFileDialogAnswersAreTakenInOrder) {
     EXPECT_THROW(OpenFileDialog("Open BBC Screen Dump File", "", "Dump (*.*)|*.*", 0), PlatformTestFailure);
 }
 
-// Finds the modal dialog Qt is showing and hands it to `act`; gives up after a while so a
-// broken test cannot hang.
-template <class Dialog, class Act> void WhenShown(Act act) {
-    auto* poll = new QTimer(qApp);
-    auto* give_up = new QElapsedTimer;
-    give_up->start();
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, give_up, act] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+// Finds the modal dialog Qt is showing and hands it to `act` once; after five seconds it
+// rejects whatever modal window is still open, so a broken test fails instead of hanging.
+// The returned timer keeps watching until the test drops it.
+template <class Dialog, class Act> std::unique_ptr<QTimer> WhenShown(Act act) {
+    auto poll = std::make_unique<QTimer>();
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(poll.get(), &QTimer::timeout, [clock, act, acted = false]() mutable {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<Dialog*>(modal); dialog && !acted) {
+            acted = true;
             act(dialog);
-        } else if (give_up->elapsed() < 5000) {
-            return;
-        } else if (QWidget* other = QApplication::activeModalWidget()) {
-            other->close();
+        } else if (modal && clock.elapsed() > 5000) {
+            QMetaObject::invokeMethod(modal, "reject");
         }
-        poll->deleteLater();
-        delete give_up;
     });
     poll->start(20);
+    return poll;
 }
 
 TEST_F(DialogsTest, RealMessageBoxShowsTheTextAndReturnsTheButton) {
     EnableTestMode(false);
     QString seen;
-    WhenShown<QMessageBox>([&seen](QMessageBox* box) {
+    const auto watch = WhenShown<QMessageBox>([&seen](QMessageBox* box) {
         seen = box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon());
         box->button(QMessageBox::Yes)->click();
     });
@@ -109,10 +112,13 @@ TEST_F(DialogsTest, RealOpenDialogUsesTheProgramsPatternList) {
     std::ofstream(folder / "SCREEN") << "x";
     EnableTestMode(false);
     QStringList filters;
-    WhenShown<QFileDialog>([&filters, &folder](QFileDialog* dialog) {
+    const auto watch = WhenShown<QFileDialog>([&filters, &folder](QFileDialog* dialog) {
         filters = dialog->nameFilters();
         dialog->selectNameFilter(filters.value(1));
-        dialog->selectFile(QString::fromStdString((folder / "SCREEN").string()));
+        // Typed as a user would; selectFile skips the name field while it has the focus.
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            name->setText(QString::fromStdString((folder / "SCREEN").string()));
+        }
         QMetaObject::invokeMethod(dialog, "accept");
     });
     const FileDialogResult result = OpenFileDialog(

@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -30,7 +29,7 @@ void ClickSoon(int control, int milliseconds) {
 }
 
 class EventsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetTestHooks(); }
     void TearDown() override {
         CloseAllWindows();

@@ -1,14 +1,11 @@
-#include "platform/qt_picture_loader.h"
-
+#include "imaging/file_helpers.h"
 #include "imaging/picture_writer.h"
 #include "imaging/png_reader.h"
-
-#include "imaging/file_helpers.h"
-
-#include <gtest/gtest.h>
+#include "platform/qt_picture_loader.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -38,7 +35,8 @@ int MaxChannelDifference(const Picture& a, const Picture& b) {
     int worst = 0;
     for (std::size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i) {
         for (int shift = 0; shift < 24; shift += 8) {
-            worst = std::max(worst, std::abs(int((a.pixels[i] >> shift) & 0xFF) - int((b.pixels[i] >> shift) & 0xFF)));
+            worst = std::max(
+                worst, std::abs(int((a.pixels[i] >> shift) & 0xFF) - int((b.pixels[i] >> shift) & 0xFF)));
         }
     }
     return worst;
@@ -60,7 +58,9 @@ TEST(QtPictureLoader, ReadsTheProgramsOwnBmpAndJpeg) {
 TEST(QtPictureLoader, DeclinesFormatsLeftToOtherReaders) {
     EXPECT_FALSE(Loader().check(*EncodePng(kSmall), "a.png").accepted);
     const std::string pbm = "P1\n2 2\n0 1\n1 0\n";
-    EXPECT_FALSE(Loader().check(std::span(reinterpret_cast<const std::uint8_t*>(pbm.data()), pbm.size()), "").accepted);
+    EXPECT_FALSE(Loader()
+                     .check(std::span(reinterpret_cast<const std::uint8_t*>(pbm.data()), pbm.size()), "")
+                     .accepted);
     EXPECT_FALSE(Loader().check({}, "").accepted);
 }
 
@@ -108,14 +108,16 @@ TEST(QtPictureLoader, GifFirstFramesIconsCursorsAndJpegsFromTheCorpus) {
     }
     for (const char* name : {"3x5", "audrey", "sunflower"}) {
         const auto picture = Load(ReadBytes(CorpusFolder("gif") / "pixie" / (std::string(name) + ".gif")));
-        const auto reference = DecodePng(ReadBytes(CorpusFolder("gif") / "pixie" / (std::string(name) + ".png")));
+        const auto reference =
+            DecodePng(ReadBytes(CorpusFolder("gif") / "pixie" / (std::string(name) + ".png")));
         ASSERT_TRUE(picture) << name;
         ASSERT_TRUE(reference) << name;
         EXPECT_EQ(picture->pixels, reference->pixels) << name;
     }
     // Every file of each folder is offered, damaged ones included; at least as many
     // decode as did when this test was written.
-    const std::pair<const char*, int> measured[] = {{"gif", 87}, {"ico", 31}, {"cur", 3}, {"jpeg", 94}, {"bmp", 122}};
+    const std::pair<const char*, int> measured[] = {
+        {"gif", 87}, {"ico", 31}, {"cur", 3}, {"jpeg", 94}, {"bmp", 122}};
     for (const auto& [format, least] : measured) {
         int files = 0;
         int decoded = 0;

@@ -20,7 +20,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace {
@@ -68,7 +67,7 @@ bool NothingQueued() {
 }
 
 class WidgetsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetTestHooks();
         window = OpenWindow({"Widgets", 710, 420, WindowPlacement::CentreOfScreen, 0, 0, 0,
@@ -112,7 +111,8 @@ TEST_F(WidgetsTest, ClicksChoicesAndMovesBecomeControlEvents) {
     // Choosing the entry already selected is reported too.
     combo->showPopup();
     QAbstractItemView* view = combo->view();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(2, 0)).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(2, 0)).center());
     ExpectControl(window, list);
     EXPECT_EQ(ListSelection(list), 2);
 
@@ -303,7 +303,8 @@ TEST_F(WidgetsTest, ControlsInsideAContainerAndGroupBoxesLetClicksThrough) {
     const int panel = AddContainer(window, 0, 245, 415, 45);
     const int okay = AddPushButton(window, 325, 10, 80, 25, "Okay");
     PutControlInContainer(okay, panel);
-    EXPECT_EQ(Named<QWidget>(ControlObjectName(okay))->mapTo(Named<QWidget>(WindowObjectName(window)), QPoint(0, 0)),
+    EXPECT_EQ(Named<QWidget>(ControlObjectName(okay))
+                  ->mapTo(Named<QWidget>(WindowObjectName(window)), QPoint(0, 0)),
               QPoint(325, 255));
     EXPECT_EQ(ControlWindow(okay), window);
     QTest::mouseClick(Named<QPushButton>(ControlObjectName(okay)), Qt::LeftButton);

@@ -12,7 +12,6 @@
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace {
@@ -31,7 +30,7 @@ template <class Widget> Widget* Named(const std::string& name) {
 }
 
 class WindowsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetTestHooks(); }
     void TearDown() override {
         CloseAllWindows();
@@ -75,8 +74,8 @@ TEST_F(WindowsTest, CreatedHiddenShownOnRequestAndClosedWithOwnedWindows) {
     SetWindowTitle(main, "Other");
     EXPECT_EQ(WindowTitle(main), "Other");
 
-    const int owned = OpenWindow({"Quillmorph - Histogram", 275, 430, WindowPlacement::CentreOfOwner, 0, 0, main,
-                                  WindowFrame::TitleBarWithClose});
+    const int owned = OpenWindow({"Quillmorph - Histogram", 275, 430, WindowPlacement::CentreOfOwner, 0, 0,
+                                  main, WindowFrame::TitleBarWithClose});
     const int button = AddPushButton(owned, 10, 10, 80, 20, "OK");
     ShowWindow(owned);
     // Owned windows are not children: disabling the owner leaves them usable.
@@ -98,8 +97,8 @@ TEST_F(WindowsTest, PlacementsAndTheDisplay) {
     EXPECT_EQ(display.width, screen.width());
     EXPECT_EQ(display.height, screen.height());
 
-    const int popup = OpenWindow({"", display.width, display.height, WindowPlacement::At, 0, 0, 0,
-                                  WindowFrame::Borderless});
+    const int popup = OpenWindow(
+        {"", display.width, display.height, WindowPlacement::At, 0, 0, 0, WindowFrame::Borderless});
     ShowWindow(popup);
     const ScreenPoint corner = WindowClientPosition(popup);
     EXPECT_EQ(corner.x, 0);
@@ -143,9 +142,9 @@ TEST_F(WindowsTest, MainWindowTextsFitTheirBoxes) {
     const QFontMetrics metrics(QApplication::font());
     EXPECT_LE(metrics.height(), 15);
 
-    for (const Box& box : {Box{"Strength:", 45, 15}, Box{"Method:", 50, 15}, Box{"Screen Mode:", 70, 15},
-                           Box{"100%", 35, 15}, Box{"RGB Channel:", 70, 15}, Box{"Brightness:", 60, 15},
-                           Box{"-100%", 30, 15}}) {
+    for (const Box& box :
+         {Box{"Strength:", 45, 15}, Box{"Method:", 50, 15}, Box{"Screen Mode:", 70, 15}, Box{"100%", 35, 15},
+          Box{"RGB Channel:", 70, 15}, Box{"Brightness:", 60, 15}, Box{"-100%", 30, 15}}) {
         const int id = AddStaticText(window, 0, 100, box.width, box.height, box.text, TextAlign::Left);
         auto* label = Named<QLabel>(ControlObjectName(id));
         EXPECT_LE(label->sizeHint().width(), box.width) << box.text;
@@ -163,15 +162,17 @@ TEST_F(WindowsTest, MainWindowTextsFitTheirBoxes) {
         EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 8, box.width) << box.text;
         EXPECT_LE(button->fontMetrics().height() + 4, box.height) << box.text;
     }
-    for (const Box& box : {Box{"Image Options", 190, 80}, Box{"Palette Options", 260, 80},
-                           Box{"Dither Options", 240, 80}, Box{"Preview Image (640 x 256 pixels)", 345, 285}}) {
+    for (const Box& box :
+         {Box{"Image Options", 190, 80}, Box{"Palette Options", 260, 80}, Box{"Dither Options", 240, 80},
+          Box{"Preview Image (640 x 256 pixels)", 345, 285}}) {
         const int id = AddGroupBox(window, 0, 160, box.width, box.height, box.text);
         auto* group = Named<QGroupBox>(ControlObjectName(id));
         QStyleOptionGroupBox option;
         option.initFrom(group);
         option.text = group->title();
         option.subControls = QStyle::SC_GroupBoxLabel;
-        const QRect label = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+        const QRect label =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
         EXPECT_LE(label.right(), box.width - 1) << box.text;
     }
     // The drop-down lists must show their longest entries.

@@ -1,14 +1,11 @@
-#include "screen/dump_writer.h"
-
+#include "imaging/file_helpers.h"
 #include "imaging/picture.h"
 #include "imaging/png_reader.h"
+#include "screen/dump_writer.h"
 #include "screen/screen_modes.h"
 #include "shell/state/app_state.h"
 
-#include "imaging/file_helpers.h"
-
 #include <gtest/gtest.h>
-
 #include <random>
 
 namespace {
@@ -39,8 +36,8 @@ TEST_F(DumpWriterTest, Mode0BytesFollowTheCharacterCells) {
     for (int x = 0; x < 8; ++x) {
         PlotPixel(convertedPicture, x, 0, kWhite); // first line of the first cell
     }
-    PlotPixel(convertedPicture, 8, 0, kWhite);     // first pixel of the second cell
-    PlotPixel(convertedPicture, 0, 8, kWhite);     // second character row
+    PlotPixel(convertedPicture, 8, 0, kWhite); // first pixel of the second cell
+    PlotPixel(convertedPicture, 0, 8, kWhite); // second character row
     PlotPixel(convertedPicture, 3, 9, kWhite);
     PlotPixel(convertedPicture, 639, 255, kWhite); // the very last pixel
     const auto dump = EncodeScreenMemory(convertedPicture, 0);
@@ -153,8 +150,10 @@ TEST_F(DumpWriterTest, ForeignPixelsAreFoundRowByRow) {
     const auto foreign = FindForeignPixel(convertedPicture);
     ASSERT_TRUE(foreign);
     EXPECT_EQ(VerificationMessage(*foreign), "Palette verification failure! Pixel at 5:3 = $7F7F7F.");
-    EXPECT_EQ(VerificationMessage({0, 0, MakeColour(18, 52, 86)}), "Palette verification failure! Pixel at 0:0 = $563412.");
-    EXPECT_EQ(VerificationMessage({1, 2, MakeColour(254, 0, 0)}), "Palette verification failure! Pixel at 1:2 = $FE.");
+    EXPECT_EQ(VerificationMessage({0, 0, MakeColour(18, 52, 86)}),
+              "Palette verification failure! Pixel at 0:0 = $563412.");
+    EXPECT_EQ(VerificationMessage({1, 2, MakeColour(254, 0, 0)}),
+              "Palette verification failure! Pixel at 1:2 = $FE.");
 
     // The command stops there with the message, before any dialog.
     std::string shown;
@@ -229,14 +228,15 @@ TEST_F(DumpWriterTest, ExportedPicturesHaveTheModesSizes) {
         int width;
         int height;
     };
-    for (const Case c : {Case{0, 200, 640, 512}, Case{0, 256, 640, 512}, Case{1, 240, 320, 240},
-                         Case{4, 256, 320, 256}, Case{2, 256, 320, 256}, Case{5, 200, 320, 200},
-                         Case{8, 240, 320, 240}}) {
+    for (const Case c :
+         {Case{0, 200, 640, 512}, Case{0, 256, 640, 512}, Case{1, 240, 320, 240}, Case{4, 256, 320, 256},
+          Case{2, 256, 320, 256}, Case{5, 200, 320, 200}, Case{8, 240, 320, 240}}) {
         MakeScreen(c.mode, c.lines);
         PlotPixel(convertedPicture, 1, 0, kRed);
         const std::string path = folder / ("m" + std::to_string(c.mode) + ".png");
         std::string reason;
-        ASSERT_TRUE(WriteScreenPicture(convertedPicture, c.mode, path, ScreenOutputKind::Png, reason)) << reason;
+        ASSERT_TRUE(WriteScreenPicture(convertedPicture, c.mode, path, ScreenOutputKind::Png, reason))
+            << reason;
         const auto picture = DecodePng(ReadBytes(path));
         ASSERT_TRUE(picture);
         EXPECT_EQ(picture->width, c.width) << c.mode;
