@@ -1,13 +1,21 @@
 #include "pipeline/picture_readers.h"
 
+#include "imaging/ilbm_reader.h"
 #include "imaging/picture_reader.h"
 #include "imaging/png_reader.h"
+#include "imaging/ppm_reader.h"
+#include "imaging/tga_reader.h"
 #include "imaging/tiff_reader.h"
 #include "platform/qt_picture_loader.h"
 
 void RegisterPictureReaders() {
     ClearPictureReaders();
+    RegisterPictureReader(QtBitmapReader());
+    RegisterPictureReader(QtIconReader());
     RegisterPictureReader(PngPictureReader());
+    RegisterPictureReader(PpmPictureReader());
+    RegisterPictureReader(TgaPictureReader());
     RegisterPictureReader(TiffPictureReader());
     RegisterPictureReader(QtPictureReader());
+    RegisterPictureReader(IlbmPictureReader());
 }

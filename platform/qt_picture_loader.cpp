@@ -12,9 +12,13 @@
 
 namespace {
 
-// The formats the program reads through this loader; other formats Qt may know
-// (its own PNG, PBM, XPM, SVG...) are left to the program's readers or declined.
-constexpr std::array<const char*, 5> kFormats = {"bmp", "ico", "cur", "jpeg", "gif"};
+// The formats the program reads through Qt, in three loaders as the chain tries them;
+// other formats Qt may know (its own PNG, PBM, XPM, SVG...) are left to the program's
+// readers or declined.
+using FormatList = std::span<const char* const>;
+constexpr std::array<const char*, 1> kBitmapFormats = {"bmp"};
+constexpr std::array<const char*, 2> kIconFormats = {"ico", "cur"};
+constexpr std::array<const char*, 2> kPictureFormats = {"jpeg", "gif"};
 
 // Room for the largest picture the program accepts, as 32-bit pixels, plus headroom
 // for the decoder's own buffers.
@@ -75,8 +79,8 @@ QSize HeaderSize(QImageReader& reader) {
     return size.isValid() || size.width() == -1 ? size : QSize(qAbs(size.width()), qAbs(size.height()));
 }
 
-bool IsOwnFormat(const QByteArray& format) {
-    for (const char* own : kFormats) {
+bool IsOneOf(const QByteArray& format, FormatList formats) {
+    for (const char* own : formats) {
         if (format == own) {
             return true;
         }
@@ -87,23 +91,25 @@ bool IsOwnFormat(const QByteArray& format) {
 // A reader over the file's bytes, positioned on the image to decode. The bytes are
 // not copied: QByteArray::fromRawData only points at them.
 struct OpenReader {
+    FormatList formats;
     QByteArray bytes;
     QBuffer buffer;
     QImageReader reader;
 
-    explicit OpenReader(std::span<const std::uint8_t> file)
-        : bytes(QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
+    OpenReader(std::span<const std::uint8_t> file, FormatList formats)
+        : formats(formats), bytes(QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
                                         static_cast<qsizetype>(file.size()))) {
         buffer.setData(bytes);
         buffer.open(QIODevice::ReadOnly);
         reader.setDevice(&buffer);
         reader.setDecideFormatFromContent(true);
-        reader.setAutoTransform(false);
+        // A JPEG's EXIF orientation is applied, so a photograph stands the right way up.
+        reader.setAutoTransform(true);
     }
     OpenReader(const OpenReader&) = delete;
     OpenReader& operator=(const OpenReader&) = delete;
 
-    bool Recognised() { return reader.canRead() && IsOwnFormat(reader.format()); }
+    bool Recognised() { return reader.canRead() && IsOneOf(reader.format(), formats); }
 
     // Icons and cursors hold several images; the one with the most pixels is taken.
     void ChooseImage() {
@@ -129,9 +135,9 @@ struct OpenReader {
     }
 };
 
-ReaderCheck CheckWithQt(std::span<const std::uint8_t> file) {
+ReaderCheck CheckWithQt(std::span<const std::uint8_t> file, FormatList formats) {
     const QuietMessages quiet;
-    OpenReader open(file);
+    OpenReader open(file, formats);
     if (!open.Recognised()) {
         return {};
     }
@@ -143,9 +149,9 @@ ReaderCheck CheckWithQt(std::span<const std::uint8_t> file) {
     return {true, size.width(), size.height()};
 }
 
-std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file) {
+std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatList formats) {
     const QuietMessages quiet;
-    OpenReader open(file);
+    OpenReader open(file, formats);
     if (!open.Recognised()) {
         return std::nullopt;
     }
@@ -178,10 +184,14 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file) {
     return picture;
 }
 
+PictureReader MakeQtReader(std::string name, FormatList formats) {
+    return {std::move(name),
+            [formats](std::span<const std::uint8_t> file, std::string_view) { return CheckWithQt(file, formats); },
+            [formats](std::span<const std::uint8_t> file, std::string_view) { return DecodeWithQt(file, formats); }};
+}
+
 } // namespace
 
-PictureReader QtPictureReader() {
-    return {"platform loader",
-            [](std::span<const std::uint8_t> file, std::string_view) { return CheckWithQt(file); },
-            [](std::span<const std::uint8_t> file, std::string_view) { return DecodeWithQt(file); }};
-}
+PictureReader QtBitmapReader() { return MakeQtReader("bitmap loader", kBitmapFormats); }
+PictureReader QtIconReader() { return MakeQtReader("icon loader", kIconFormats); }
+PictureReader QtPictureReader() { return MakeQtReader("platform loader", kPictureFormats); }

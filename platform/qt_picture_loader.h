@@ -6,4 +6,8 @@
 
 #include "imaging/picture_reader.h"
 
+// Files beginning "BM" (the bitmap loader), icons and cursors (the icon loader), JPEG
+// and GIF (the picture loader).
+PictureReader QtBitmapReader();
+PictureReader QtIconReader();
 PictureReader QtPictureReader();

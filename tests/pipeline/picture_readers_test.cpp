@@ -15,7 +15,8 @@ class PictureReadersTest : public ::testing::Test {
 TEST_F(PictureReadersTest, RegistersTheProgramsReadersInOrder) {
     RegisterPictureReaders();
     RegisterPictureReaders(); // registering again replaces, never doubles
-    EXPECT_EQ(RegisteredPictureReaderNames(), (std::vector<std::string>{"PNG", "TIFF", "platform loader"}));
+    EXPECT_EQ(RegisteredPictureReaderNames(), (std::vector<std::string>{"bitmap loader", "icon loader", "PNG", "PPM", "TGA", "TIFF",
+                                                                  "platform loader", "IFF/ILBM"}));
 }
 
 TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
@@ -27,9 +28,18 @@ TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
     EXPECT_EQ(result.picture->pixels, picture.pixels);
 
     result = DecodePictureBytes(*EncodeBmp(picture), "a.bmp");
-    EXPECT_EQ(result.readerName, "platform loader");
+    EXPECT_EQ(result.readerName, "bitmap loader");
     ASSERT_TRUE(result.picture);
     EXPECT_EQ(result.picture->pixels, picture.pixels);
+
+    result = DecodePictureBytes(*EncodeJpeg(picture), "a.jpg");
+    EXPECT_EQ(result.readerName, "platform loader");
+    EXPECT_TRUE(result.picture);
+
+    // Our own readers take their formats from the middle of the chain.
+    const std::string ppm = "P3 1 1 255 10 20 30";
+    result = DecodePictureBytes(std::span(reinterpret_cast<const std::uint8_t*>(ppm.data()), ppm.size()), "a.ppm");
+    EXPECT_EQ(result.readerName, "PPM");
 
     const std::string text = "not a picture";
     result =
