@@ -15,7 +15,7 @@ constexpr BufferWord kGreen = 0x00FF00;
 constexpr BufferWord kBlue = 0x0000FF;
 constexpr BufferWord kWhite = 0xFFFFFF;
 
-struct TgaSpec {
+struct TgaFields {
     int type = 2;
     int width = 2;
     int height = 2;
@@ -25,56 +25,57 @@ struct TgaSpec {
     int mapLength = 0;
     int mapEntryBits = 0;
 
-    TgaSpec& Type(int v) {
+    TgaFields& Type(int v) {
         type = v;
         return *this;
     }
-    TgaSpec& Width(int v) {
+    TgaFields& Width(int v) {
         width = v;
         return *this;
     }
-    TgaSpec& Height(int v) {
+    TgaFields& Height(int v) {
         height = v;
         return *this;
     }
-    TgaSpec& Depth(int v) {
+    TgaFields& Depth(int v) {
         depth = v;
         return *this;
     }
-    TgaSpec& Descriptor(int v) {
+    TgaFields& Descriptor(int v) {
         descriptor = v;
         return *this;
     }
-    TgaSpec& Id(std::string v) {
+    TgaFields& Id(std::string v) {
         id = std::move(v);
         return *this;
     }
-    TgaSpec& MapLength(int v) {
+    TgaFields& MapLength(int v) {
         mapLength = v;
         return *this;
     }
-    TgaSpec& MapEntryBits(int v) {
+    TgaFields& MapEntryBits(int v) {
         mapEntryBits = v;
         return *this;
     }
 };
 
-std::vector<std::uint8_t> MakeTga(const TgaSpec& spec, const std::vector<std::uint8_t>& data) {
+std::vector<std::uint8_t> MakeTga(const TgaFields& fields, const std::vector<std::uint8_t>& data) {
     std::vector<std::uint8_t> file;
-    file.push_back(static_cast<std::uint8_t>(spec.id.size()));
-    file.push_back(spec.mapLength > 0 ? 1 : 0);
-    file.push_back(static_cast<std::uint8_t>(spec.type));
+    file.push_back(static_cast<std::uint8_t>(fields.id.size()));
+    file.push_back(fields.mapLength > 0 ? 1 : 0);
+    file.push_back(static_cast<std::uint8_t>(fields.type));
     PutU16LE(file, 0);
-    PutU16LE(file, static_cast<unsigned>(spec.mapLength));
-    file.push_back(static_cast<std::uint8_t>(spec.mapEntryBits));
+    PutU16LE(file, static_cast<unsigned>(fields.mapLength));
+    file.push_back(static_cast<std::uint8_t>(fields.mapEntryBits));
     PutU16LE(file, 0);
     PutU16LE(file, 0);
-    PutU16LE(file, static_cast<unsigned>(spec.width));
-    PutU16LE(file, static_cast<unsigned>(spec.height));
-    file.push_back(static_cast<std::uint8_t>(spec.depth));
-    file.push_back(static_cast<std::uint8_t>(spec.descriptor));
-    PutText(file, spec.id);
-    file.insert(file.end(), static_cast<std::size_t>(spec.mapLength * ((spec.mapEntryBits + 7) / 8)), 0xEE);
+    PutU16LE(file, static_cast<unsigned>(fields.width));
+    PutU16LE(file, static_cast<unsigned>(fields.height));
+    file.push_back(static_cast<std::uint8_t>(fields.depth));
+    file.push_back(static_cast<std::uint8_t>(fields.descriptor));
+    PutText(file, fields.id);
+    file.insert(file.end(), static_cast<std::size_t>(fields.mapLength * ((fields.mapEntryBits + 7) / 8)),
+                0xEE);
     file.insert(file.end(), data.begin(), data.end());
     return file;
 }
@@ -98,16 +99,16 @@ std::vector<BufferWord> Decode(const std::vector<std::uint8_t>& file) {
 TEST(TgaReader, OriginDecidesWhereTheFirstStoredRowGoes) {
     const std::vector<std::uint8_t> pixels = Bgr({kBlue, kRed, kGreen, kWhite});
     // Descriptor 0 and 10 hex: bottom origin; 20 and 30 hex: top origin.
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().Descriptor(0x00), pixels)),
+    EXPECT_EQ(Decode(MakeTga(TgaFields().Descriptor(0x00), pixels)),
               (std::vector<BufferWord>{kGreen, kWhite, kBlue, kRed}));
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().Descriptor(0x20), pixels)),
+    EXPECT_EQ(Decode(MakeTga(TgaFields().Descriptor(0x20), pixels)),
               (std::vector<BufferWord>{kBlue, kRed, kGreen, kWhite}));
     // The right-to-left bit mirrors each row; the channels stay where they are.
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().Descriptor(0x10), pixels)),
+    EXPECT_EQ(Decode(MakeTga(TgaFields().Descriptor(0x10), pixels)),
               (std::vector<BufferWord>{kWhite, kGreen, kRed, kBlue}));
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().Descriptor(0x30), pixels)),
+    EXPECT_EQ(Decode(MakeTga(TgaFields().Descriptor(0x30), pixels)),
               (std::vector<BufferWord>{kRed, kBlue, kWhite, kGreen}));
-    const ReaderCheck check = CheckTgaPicture(MakeTga(TgaSpec().Width(300).Height(7), {}));
+    const ReaderCheck check = CheckTgaPicture(MakeTga(TgaFields().Width(300).Height(7), {}));
     EXPECT_TRUE(check.accepted);
     EXPECT_EQ(check.width, 300);
     EXPECT_EQ(check.height, 7);
@@ -119,23 +120,23 @@ TEST(TgaReader, SixteenAndThirtyTwoBitPixels) {
         PutU16LE(words, value);
     }
     // Each 5-bit field times 8; the top bit carries no colour.
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().Depth(16), words)),
+    EXPECT_EQ(Decode(MakeTga(TgaFields().Depth(16), words)),
               (std::vector<BufferWord>{0xF8F8F8, 0xF80000, 0x00F800, 0x0000F8}));
     const std::vector<std::uint8_t> bgra = {0x10, 0x20, 0x30, 0x00, 0x01, 0x02, 0x03, 0xFF,
                                             0xAA, 0xBB, 0xCC, 0x80, 0x00, 0x00, 0x00, 0x7F};
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().Depth(32), bgra)),
+    EXPECT_EQ(Decode(MakeTga(TgaFields().Depth(32), bgra)),
               (std::vector<BufferWord>{0x302010, 0x030201, 0xCCBBAA, 0x000000}));
     // Other depths leave the picture black.
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().Depth(8), {1, 2, 3, 4})), (std::vector<BufferWord>(4, 0)));
+    EXPECT_EQ(Decode(MakeTga(TgaFields().Depth(8), {1, 2, 3, 4})), (std::vector<BufferWord>(4, 0)));
 }
 
 TEST(TgaReader, PixelDataStartAfterIdentificationAndColourMap) {
     const std::vector<std::uint8_t> pixels = Bgr({kBlue, kRed, kGreen, kWhite});
     // 3 entries of 24 bits (9 bytes) and an ID of 5 bytes.
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().Id("hello").MapLength(3).MapEntryBits(24), pixels)),
+    EXPECT_EQ(Decode(MakeTga(TgaFields().Id("hello").MapLength(3).MapEntryBits(24), pixels)),
               (std::vector<BufferWord>{kBlue, kRed, kGreen, kWhite}));
     // 15-bit entries are stored in two bytes each.
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().MapLength(4).MapEntryBits(15), pixels)),
+    EXPECT_EQ(Decode(MakeTga(TgaFields().MapLength(4).MapEntryBits(15), pixels)),
               (std::vector<BufferWord>{kBlue, kRed, kGreen, kWhite}));
 }
 
@@ -151,18 +152,18 @@ TEST(TgaReader, RunLengthPackets) {
     data.push_back(0x83);
     for (const auto byte : Bgr({kBlue}))
         data.push_back(byte);
-    const TgaSpec spec = TgaSpec().Type(10).Width(3).Height(2).Descriptor(0x20);
-    EXPECT_EQ(Decode(MakeTga(spec, data)),
+    const TgaFields fields = TgaFields().Type(10).Width(3).Height(2).Descriptor(0x20);
+    EXPECT_EQ(Decode(MakeTga(fields, data)),
               (std::vector<BufferWord>{kRed, kRed, kGreen, kBlue, kBlue, kBlue}));
 
-    TgaSpec thirtyTwo = spec;
+    TgaFields thirtyTwo = fields;
     thirtyTwo.depth = 32;
     thirtyTwo.width = 2;
     thirtyTwo.height = 1;
     EXPECT_EQ(Decode(MakeTga(thirtyTwo, {0x01, 1, 2, 3, 4, 5, 6, 7, 8})),
               (std::vector<BufferWord>{0x030201, 0x070605}));
     // 16-bit run-length data are not read.
-    TgaSpec sixteen = spec;
+    TgaFields sixteen = fields;
     sixteen.depth = 16;
     EXPECT_EQ(Decode(MakeTga(sixteen, {0x85, 0xFF, 0x7F})), (std::vector<BufferWord>(6, 0)));
 }
@@ -173,9 +174,9 @@ TEST(TgaReader, RunLengthOriginsAndMirroringMatchTheUncompressedPath) {
     packed.insert(packed.end(), raw.begin(), raw.end());
     for (const int descriptor : {0x00, 0x10, 0x20, 0x30}) {
         const std::vector<BufferWord> uncompressed =
-            Decode(MakeTga(TgaSpec().Type(2).Width(3).Height(2).Descriptor(descriptor), raw));
+            Decode(MakeTga(TgaFields().Type(2).Width(3).Height(2).Descriptor(descriptor), raw));
         const std::vector<BufferWord> runLength =
-            Decode(MakeTga(TgaSpec().Type(10).Width(3).Height(2).Descriptor(descriptor), packed));
+            Decode(MakeTga(TgaFields().Type(10).Width(3).Height(2).Descriptor(descriptor), packed));
         EXPECT_EQ(uncompressed, runLength) << "descriptor " << descriptor;
         EXPECT_EQ(std::count(runLength.begin(), runLength.end(), kRed), 1);
     }
@@ -185,7 +186,7 @@ TEST(TgaReader, DataThatEndEarlyLeaveTheRestBlack) {
     // Uncompressed: the pixel cut in half stays black.
     std::vector<std::uint8_t> raw = Bgr({kBlue, kRed, kGreen});
     raw.pop_back();
-    EXPECT_EQ(Decode(MakeTga(TgaSpec(), raw)), (std::vector<BufferWord>{kBlue, kRed, 0, 0}));
+    EXPECT_EQ(Decode(MakeTga(TgaFields(), raw)), (std::vector<BufferWord>{kBlue, kRed, 0, 0}));
     // Run-length, bottom origin: the first stored row goes to the bottom even though the
     // packets end early; a literal packet the file cannot hold whole is not used.
     std::vector<std::uint8_t> packed = {0x81};
@@ -194,22 +195,22 @@ TEST(TgaReader, DataThatEndEarlyLeaveTheRestBlack) {
     packed.push_back(0x01);
     for (const auto byte : Bgr({kGreen}))
         packed.push_back(byte);
-    EXPECT_EQ(Decode(MakeTga(TgaSpec().Type(10).Descriptor(0x00), packed)),
+    EXPECT_EQ(Decode(MakeTga(TgaFields().Type(10).Descriptor(0x00), packed)),
               (std::vector<BufferWord>{0, 0, kRed, kRed}));
     // Colour-map sizes that point past the end of the file: all black.
-    std::vector<std::uint8_t> farOff = MakeTga(TgaSpec().Type(10).MapLength(60000).MapEntryBits(32), {});
+    std::vector<std::uint8_t> farOff = MakeTga(TgaFields().Type(10).MapLength(60000).MapEntryBits(32), {});
     farOff.resize(18 + 8, 0x81);
     EXPECT_EQ(Decode(farOff), (std::vector<BufferWord>(4, 0)));
 }
 
 TEST(TgaReader, DeclinesOtherTypesAndShortHeaders) {
     for (const int type : {0, 1, 3, 9, 11, 32, 33}) {
-        EXPECT_FALSE(CheckTgaPicture(MakeTga(TgaSpec().Type(type), Bgr({kRed, kRed, kRed, kRed}))).accepted)
+        EXPECT_FALSE(CheckTgaPicture(MakeTga(TgaFields().Type(type), Bgr({kRed, kRed, kRed, kRed}))).accepted)
             << type;
     }
     // Accepted, but more pixels than the program takes: no picture.
-    EXPECT_TRUE(CheckTgaPicture(MakeTga(TgaSpec().Width(20000).Height(20000), {})).accepted);
-    EXPECT_FALSE(ReadTgaPicture(MakeTga(TgaSpec().Width(20000).Height(20000), {})).has_value());
+    EXPECT_TRUE(CheckTgaPicture(MakeTga(TgaFields().Width(20000).Height(20000), {})).accepted);
+    EXPECT_FALSE(ReadTgaPicture(MakeTga(TgaFields().Width(20000).Height(20000), {})).has_value());
 }
 
 TEST(TgaReader, MalformedFilesFailCleanlyOrDecodePartly) {
@@ -226,8 +227,8 @@ TEST(TgaReader, SweepOfFlippedAndTruncatedFiles) {
     for (const auto byte : Bgr({kGreen, kBlue, kWhite}))
         packed.push_back(byte);
     for (const auto& file :
-         {MakeTga(TgaSpec().Type(10).Width(3).Height(2).Descriptor(0x10).Id("ab"), packed),
-          MakeTga(TgaSpec().Width(2).Height(2).Depth(16).Descriptor(0x00), {1, 2, 3, 4, 5, 6, 7, 8})}) {
+         {MakeTga(TgaFields().Type(10).Width(3).Height(2).Descriptor(0x10).Id("ab"), packed),
+          MakeTga(TgaFields().Width(2).Height(2).Depth(16).Descriptor(0x00), {1, 2, 3, 4, 5, 6, 7, 8})}) {
         long decoded = 0;
         SweepMutations(file, file.size(), 1, [&](std::span<const std::uint8_t> bytes) {
             const ReaderCheck check = CheckTgaPicture(bytes);
