@@ -1,6 +1,7 @@
 #include "pipeline/picture_readers.h"
 
 #include "imaging/ilbm_reader.h"
+#include "imaging/jpeg_reader.h"
 #include "imaging/picture_reader.h"
 #include "imaging/png_reader.h"
 #include "imaging/ppm_reader.h"
@@ -16,6 +17,7 @@ void RegisterPictureReaders() {
     RegisterPictureReader(PpmPictureReader());
     RegisterPictureReader(TgaPictureReader());
     RegisterPictureReader(TiffPictureReader());
+    RegisterPictureReader(JpegPictureReader()); // ahead of the platform's loader: faster, same pixels
     RegisterPictureReader(QtPictureReader());
     RegisterPictureReader(IlbmPictureReader());
 }

@@ -15,7 +15,7 @@ class PictureReadersTest : public ::testing::Test {
 TEST_F(PictureReadersTest, RegistersTheProgramsReadersInOrder) {
     RegisterPictureReaders();
     RegisterPictureReaders(); // registering again replaces, never doubles
-    EXPECT_EQ(RegisteredPictureReaderNames(), (std::vector<std::string>{"bitmap loader", "icon loader", "PNG", "PPM", "TGA", "TIFF",
+    EXPECT_EQ(RegisteredPictureReaderNames(), (std::vector<std::string>{"bitmap loader", "icon loader", "PNG", "PPM", "TGA", "TIFF", "JPEG",
                                                                   "platform loader", "IFF/ILBM"}));
 }
 
@@ -33,7 +33,7 @@ TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
     EXPECT_EQ(result.picture->pixels, picture.pixels);
 
     result = DecodePictureBytes(*EncodeJpeg(picture), "a.jpg");
-    EXPECT_EQ(result.readerName, "platform loader");
+    EXPECT_EQ(result.readerName, "JPEG");
     EXPECT_TRUE(result.picture);
 
     // Our own readers take their formats from the middle of the chain.

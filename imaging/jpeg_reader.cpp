@@ -1,0 +1,169 @@
+#include "imaging/jpeg_reader.h"
+
+#include "imaging/picture_orientation.h"
+#include "imaging/reader_support.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <jpeglib.h>
+#include <string_view>
+
+namespace {
+
+// libjpeg reports errors by longjmp; the frames it jumps over hold no C++ objects.
+struct JpegError {
+    jpeg_error_mgr manager{};
+    std::jmp_buf jump{};
+};
+
+[[noreturn]] void StopOnError(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
+void IgnoreMessage(j_common_ptr, int) {}
+void IgnoreOutput(j_common_ptr) {}
+
+struct JpegHeader {
+    int width = 0;
+    int height = 0;
+    int orientation = 1;
+};
+
+bool LooksLikeJpeg(std::span<const std::uint8_t> file) {
+    return file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF;
+}
+
+// The orientation tag of the first APP1 "Exif" segment the decoder saved.
+int OrientationOf(const jpeg_decompress_struct& info) {
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr; marker = marker->next) {
+        if (marker->marker == JPEG_APP0 + 1) {
+            const int orientation = JpegExifOrientation({marker->data, marker->data_length});
+            if (orientation != 1) {
+                return orientation;
+            }
+        }
+    }
+    return 1;
+}
+
+// Decodes the header and, when `pixels` is given, the whole picture into it (one buffer
+// word a pixel, as stored). Returns false on any libjpeg error.
+bool Decode(std::span<const std::uint8_t> file, JpegHeader& header, std::vector<BufferWord>* pixels) {
+    jpeg_decompress_struct info{};
+    JpegError error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = StopOnError;
+    error.manager.emit_message = IgnoreMessage;
+    error.manager.output_message = IgnoreOutput;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&info, TRUE);
+    header.width = static_cast<int>(info.image_width);
+    header.height = static_cast<int>(info.image_height);
+    header.orientation = OrientationOf(info);
+    if (pixels == nullptr || !IsAcceptablePictureSize(header.width, header.height)) {
+        jpeg_destroy_decompress(&info);
+        return pixels == nullptr;
+    }
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX; // BGRX rows are buffer words
+    jpeg_start_decompress(&info);
+    const auto width = static_cast<std::size_t>(info.output_width);
+    // Pointers only: the vector belongs to the caller, so a longjmp skips no destructor.
+    BufferWord* out = pixels->data();
+    while (info.output_scanline < info.output_height) {
+        auto* row = reinterpret_cast<JSAMPROW>(out + static_cast<std::size_t>(info.output_scanline) * width);
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    if (cmyk) {
+        // Adobe writes CMYK inverted; either way red = (1 - C)(1 - K) in the plain form.
+        const bool inverted = info.saw_Adobe_marker != 0;
+        for (std::size_t i = 0; i < width * info.output_height; ++i) {
+            const BufferWord word = out[i];
+            unsigned c = word & 0xFFu, m = (word >> 8) & 0xFFu, y = (word >> 16) & 0xFFu, k = word >> 24;
+            if (!inverted) {
+                c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+            }
+            const auto channel = [k](unsigned v) { return (v * k + 127) / 255; };
+            out[i] = channel(y) | (channel(m) << 8) | (channel(c) << 16);
+        }
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+} // namespace
+
+int JpegExifOrientation(std::span<const std::uint8_t> app1) {
+    // "Exif\0\0", then a TIFF header whose first directory holds tag 0x0112.
+    if (app1.size() < 14 || std::string_view(reinterpret_cast<const char*>(app1.data()), 6) != std::string_view("Exif\0\0", 6)) {
+        return 1;
+    }
+    const std::span<const std::uint8_t> tiff = app1.subspan(6);
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    if (!little && !(tiff[0] == 'M' && tiff[1] == 'M')) {
+        return 1;
+    }
+    const auto read16 = [&](std::size_t at) -> unsigned {
+        return at + 2 > tiff.size() ? 0 : little ? tiff[at] | (tiff[at + 1] << 8) : (tiff[at] << 8) | tiff[at + 1];
+    };
+    const auto read32 = [&](std::size_t at) -> std::uint64_t {
+        return at + 4 > tiff.size() ? 0 : little ? (std::uint64_t{read16(at + 2)} << 16) | read16(at)
+                                                 : (std::uint64_t{read16(at)} << 16) | read16(at + 2);
+    };
+    const std::uint64_t directory = read32(4);
+    if (directory + 2 > tiff.size()) {
+        return 1;
+    }
+    const unsigned entries = read16(directory);
+    for (unsigned i = 0; i < entries; ++i) {
+        const std::uint64_t entry = directory + 2 + 12ull * i;
+        if (entry + 12 > tiff.size()) {
+            break;
+        }
+        if (read16(entry) == 0x0112) {
+            const unsigned orientation = read16(entry + 8);
+            return orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation) : 1;
+        }
+    }
+    return 1;
+}
+
+ReaderCheck CheckJpegPicture(std::span<const std::uint8_t> file) {
+    JpegHeader header;
+    if (!LooksLikeJpeg(file) || !Decode(file, header, nullptr)) {
+        return {};
+    }
+    const bool swaps = header.orientation >= 5;
+    return {true, swaps ? header.height : header.width, swaps ? header.width : header.height};
+}
+
+std::optional<Picture> ReadJpegPicture(std::span<const std::uint8_t> file) {
+    JpegHeader header;
+    if (!LooksLikeJpeg(file) || !Decode(file, header, nullptr) || !IsAcceptablePictureSize(header.width, header.height)) {
+        return std::nullopt;
+    }
+    std::optional<Picture> allocated = AllocatePicture(header.width, header.height);
+    if (!allocated) {
+        return std::nullopt;
+    }
+    Picture picture = std::move(*allocated);
+    if (!Decode(file, header, &picture.pixels)) {
+        return std::nullopt;
+    }
+    for (BufferWord& word : picture.pixels) {
+        word &= 0x00FFFFFFu; // libjpeg fills the X byte
+    }
+    return Orient(std::move(picture), header.orientation);
+}
+
+PictureReader JpegPictureReader() {
+    return PictureReader{
+        "JPEG",
+        [](std::span<const std::uint8_t> file, std::string_view) { return CheckJpegPicture(file); },
+        [](std::span<const std::uint8_t> file, std::string_view) { return ReadJpegPicture(file); },
+    };
+}

@@ -1,0 +1,147 @@
+#include "imaging/file_helpers.h"
+#include "imaging/jpeg_reader.h"
+#include "imaging/picture_orientation.h"
+#include "imaging/picture_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+std::filesystem::path Corpus(const char* folder) { return std::filesystem::path(QUILLMORPH_CORPUS) / "jpeg" / folder; }
+
+// The largest difference of any channel of any pixel.
+int MaxDifference(const Picture& a, const Picture& b) {
+    int worst = 0;
+    for (std::size_t i = 0; i < a.pixels.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            worst = std::max(worst, std::abs(static_cast<int>((a.pixels[i] >> shift) & 0xFF) -
+                                             static_cast<int>((b.pixels[i] >> shift) & 0xFF)));
+        }
+    }
+    return worst;
+}
+
+double MeanDifference(const Picture& a, const Picture& b) {
+    double total = 0;
+    for (std::size_t i = 0; i < a.pixels.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            total += std::abs(static_cast<int>((a.pixels[i] >> shift) & 0xFF) -
+                              static_cast<int>((b.pixels[i] >> shift) & 0xFF));
+        }
+    }
+    return total / (3.0 * static_cast<double>(a.pixels.size()));
+}
+
+TEST(JpegReaderTest, OurOwnJpegReadsBackClose) {
+    Picture picture{16, 8, std::vector<BufferWord>(128)};
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        picture.pixels[i] = i < 64 ? 0x00FF0000u : 0x000000FFu; // red top, blue bottom
+    }
+    const auto bytes = *EncodeJpeg(picture);
+    const ReaderCheck check = CheckJpegPicture(bytes);
+    ASSERT_TRUE(check.accepted);
+    EXPECT_EQ(check.width, 16);
+    EXPECT_EQ(check.height, 8);
+    const auto decoded = ReadJpegPicture(bytes);
+    ASSERT_TRUE(decoded);
+    // Chroma is subsampled at quality 70, so only pixels away from the edge are close.
+    EXPECT_LE(MaxDifference(Picture{16, 1, {decoded->pixels.begin(), decoded->pixels.begin() + 16}},
+                            Picture{16, 1, {picture.pixels.begin(), picture.pixels.begin() + 16}}),
+              24);
+    EXPECT_LT(MeanDifference(*decoded, picture), 16.0);
+    for (const BufferWord word : decoded->pixels) {
+        EXPECT_EQ(word >> 24, 0u);
+    }
+}
+
+TEST(JpegReaderTest, TruncatedAndForeignFilesFailCleanly) {
+    Picture picture{40, 30, std::vector<BufferWord>(1200, 0x00406080u)};
+    const auto bytes = *EncodeJpeg(picture);
+    for (std::size_t length = 0; length < bytes.size(); length += 7) {
+        const std::span<const std::uint8_t> cut(bytes.data(), length);
+        (void)CheckJpegPicture(cut);
+        (void)ReadJpegPicture(cut); // a cut body may still decode; it must not crash
+    }
+    const std::vector<std::uint8_t> png = *EncodePng(picture);
+    EXPECT_FALSE(CheckJpegPicture(png).accepted);
+    EXPECT_FALSE(ReadJpegPicture(png));
+    // A header that claims 65500 x 65500 is refused before any pixel is decoded.
+    std::vector<std::uint8_t> huge = bytes;
+    for (std::size_t i = 2; i + 8 < huge.size(); ++i) {
+        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
+            huge[i + 5] = 0xFF, huge[i + 6] = 0xDC, huge[i + 7] = 0xFF, huge[i + 8] = 0xDC;
+            break;
+        }
+    }
+    EXPECT_TRUE(CheckJpegPicture(huge).accepted);
+    EXPECT_FALSE(ReadJpegPicture(huge));
+}
+
+TEST(JpegReaderTest, ExifOrientationTag) {
+    // "Exif\0\0", little-endian TIFF header, one directory entry: orientation 6.
+    const std::vector<std::uint8_t> app1{'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                                         1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0};
+    EXPECT_EQ(JpegExifOrientation(app1), 6);
+    std::vector<std::uint8_t> bigEndian{'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
+                                        0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 8, 0, 0};
+    EXPECT_EQ(JpegExifOrientation(bigEndian), 8);
+    bigEndian.resize(20); // entry cut short
+    EXPECT_EQ(JpegExifOrientation(bigEndian), 1);
+    EXPECT_EQ(JpegExifOrientation({}), 1);
+}
+
+TEST(JpegReaderTest, OrientTurnsPicturesAsTheTagSays) {
+    // 3 x 2: a b c / d e f
+    const Picture start{3, 2, {'a', 'b', 'c', 'd', 'e', 'f'}};
+    const auto pixels = [](const Picture& p) { return std::string(p.pixels.begin(), p.pixels.end()); };
+    EXPECT_EQ(pixels(Orient(start, 1)), "abcdef");
+    EXPECT_EQ(pixels(Orient(start, 2)), "cbafed");
+    EXPECT_EQ(pixels(Orient(start, 3)), "fedcba");
+    EXPECT_EQ(pixels(Orient(start, 4)), "defabc");
+    EXPECT_EQ(pixels(Orient(start, 5)), "adbecf");
+    EXPECT_EQ(pixels(Orient(start, 6)), "daebfc"); // clockwise
+    EXPECT_EQ(pixels(Orient(start, 7)), "fcebda");
+    EXPECT_EQ(pixels(Orient(start, 8)), "cfbead"); // anticlockwise
+    EXPECT_EQ(Orient(start, 6).width, 2);
+}
+
+TEST(JpegReaderTest, CorpusOrientationsAllShowTheSamePicture) {
+    const auto folder = Corpus("exif-orientation/pillow");
+    if (!std::filesystem::exists(folder)) {
+        GTEST_SKIP() << "the shared picture corpus is not beside this checkout";
+    }
+    const auto upright = ReadJpegPicture(ReadBytes(folder / "hopper.jpg"));
+    ASSERT_TRUE(upright);
+    for (int n = 2; n <= 8; ++n) {
+        const auto turned = ReadJpegPicture(ReadBytes(folder / ("hopper_orientation_" + std::to_string(n) + ".jpg")));
+        ASSERT_TRUE(turned) << n;
+        ASSERT_EQ(turned->width, upright->width) << n;
+        ASSERT_EQ(turned->height, upright->height) << n;
+        // Each file is its own lossy copy, so compare against a wrong turn as well.
+        const double right = MeanDifference(*turned, *upright);
+        const double wrong = MeanDifference(Orient(*turned, 3), *upright);
+        EXPECT_LT(right, 6.0) << n;
+        EXPECT_GT(wrong, 4 * right) << n;
+    }
+}
+
+TEST(JpegReaderTest, CmykMatchesItsRgbTwinAndBrokenFilesDoNotCrash) {
+    const auto cmykFolder = Corpus("cmyk/pillow");
+    if (!std::filesystem::exists(cmykFolder)) {
+        GTEST_SKIP() << "the shared picture corpus is not beside this checkout";
+    }
+    const auto cmyk = ReadJpegPicture(ReadBytes(cmykFolder / "pil_sample_cmyk.jpg"));
+    const auto rgb = ReadJpegPicture(ReadBytes(cmykFolder / "pil_sample_rgb.jpg"));
+    ASSERT_TRUE(cmyk && rgb);
+    ASSERT_EQ(cmyk->width, rgb->width);
+    EXPECT_LT(MeanDifference(*cmyk, *rgb), 12.0);
+    for (const auto& entry : std::filesystem::directory_iterator(Corpus("broken/twelvemonkeys"))) {
+        const auto bytes = ReadBytes(entry.path());
+        (void)CheckJpegPicture(bytes);
+        (void)ReadJpegPicture(bytes);
+    }
+}
+
+} // namespace
