@@ -20,10 +20,11 @@ void StorePhoto(int number, int width, int height) {
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const auto noise = static_cast<int>(random() % 32) - 16;
-            PlotPixel(number, x, y,
-                      MakeColour(static_cast<unsigned>(ClampChannel(x * 255 / width, noise)),
-                                 static_cast<unsigned>(ClampChannel(y * 255 / height, noise)),
-                                 static_cast<unsigned>(ClampChannel((x + y) * 255 / (width + height), -noise))));
+            PlotPixel(
+                number, x, y,
+                MakeColour(static_cast<unsigned>(ClampChannel(x * 255 / width, noise)),
+                           static_cast<unsigned>(ClampChannel(y * 255 / height, noise)),
+                           static_cast<unsigned>(ClampChannel((x + y) * 255 / (width + height), -noise))));
         }
     }
 }
@@ -45,7 +46,8 @@ void BM_RemapImage640x256Mode0(benchmark::State& state) {
     StorePhoto(conversionWorkingCopy, 640, 256);
     const auto method = static_cast<int>(state.range(0));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(RemapImage(conversionWorkingCopy, 0, method, static_cast<int>(state.range(1)),
+        benchmark::DoNotOptimize(RemapImage(conversionWorkingCopy, 0, method,
+                                            static_cast<int>(state.range(1)),
                                             static_cast<int>(state.range(2))));
     }
     state.SetLabel(ditherTable[static_cast<std::size_t>(method)].name);
@@ -70,6 +72,10 @@ void BM_RefreshPictureWork640x512(benchmark::State& state) {
     }
     state.SetLabel(ditherTable[static_cast<std::size_t>(ditherMethod)].name);
 }
-BENCHMARK(BM_RefreshPictureWork640x512)->Args({0, 16})->Args({0, 5})->Args({2, 5})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshPictureWork640x512)
+    ->Args({0, 16})
+    ->Args({0, 5})
+    ->Args({2, 5})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -23,7 +23,8 @@ namespace {
 
 constexpr int kLargestDistance = 268'435'455; // 2^28 - 1, above any real distance
 
-[[gnu::always_inline]] inline int WeightedDistance(int red1, int green1, int blue1, int red2, int green2, int blue2) {
+[[gnu::always_inline]] inline int WeightedDistance(int red1, int green1, int blue1, int red2, int green2,
+                                                   int blue2) {
     const int meanRed = static_cast<int>(static_cast<unsigned>(red1 + red2) >> 1); // both are 0..255
     const int dr = red1 - red2;
     const int dg = green1 - green2;
@@ -121,7 +122,8 @@ std::size_t NearestEntry(const Channels& c, const Channels* entries, std::size_t
 // The nearest entry itself, carried along the comparisons in registers rather than
 // looked up by index afterwards: the next pixel waits for it.
 template <std::size_t Count>
-[[gnu::always_inline]] inline Channels NearestOf(const Channels& c, const std::array<Channels, Count>& entries) {
+[[gnu::always_inline]] inline Channels NearestOf(const Channels& c,
+                                                 const std::array<Channels, Count>& entries) {
     int best = kLargestDistance;
     Channels nearest = entries[0];
 #pragma GCC unroll 8
@@ -290,8 +292,8 @@ std::optional<std::vector<WindowRow>> PlanWindows(const std::vector<Cell>& cells
 // Adds one window of shares, given per channel as `Width` bytes to add then `Width` to
 // take away, to the `Width` words at `target`. Plain integer code.
 template <int Width>
-[[gnu::always_inline]] inline void ApplyWindowPortable(BufferWord* target, const std::uint8_t* blue, const std::uint8_t* green,
-                         const std::uint8_t* red) {
+[[gnu::always_inline]] inline void ApplyWindowPortable(BufferWord* target, const std::uint8_t* blue,
+                                                       const std::uint8_t* green, const std::uint8_t* red) {
     const auto clamped = [](unsigned channel, std::uint8_t add, std::uint8_t subtract) {
         const int sum = static_cast<int>(channel) + add - subtract;
         return static_cast<BufferWord>(sum < 0 ? 0 : (sum > 255 ? 255 : sum));
@@ -308,8 +310,8 @@ template <int Width>
 // The same with saturating byte arithmetic, four pixels to a register. The bytes of the
 // three channels are interleaved into buffer-word order (blue, green, red, 0).
 template <int Width>
-[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue, const std::uint8_t* green,
-                       const std::uint8_t* red) {
+[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue,
+                                                     const std::uint8_t* green, const std::uint8_t* red) {
     const __m128i zero = _mm_setzero_si128();
     if constexpr (Width == 4) {
         const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(blue));
@@ -342,15 +344,16 @@ template <int Width>
 constexpr bool kHaveVector = true;
 #else
 template <int Width>
-[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue, const std::uint8_t* green,
-                       const std::uint8_t* red) {
+[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue,
+                                                     const std::uint8_t* green, const std::uint8_t* red) {
     ApplyWindowPortable<Width>(target, blue, green, red);
 }
 constexpr bool kHaveVector = false;
 #endif
 
 template <int Width, bool Vector>
-[[gnu::always_inline]] inline void ApplyWindow(BufferWord* target, const std::uint8_t* blue, const std::uint8_t* green, const std::uint8_t* red) {
+[[gnu::always_inline]] inline void ApplyWindow(BufferWord* target, const std::uint8_t* blue,
+                                               const std::uint8_t* green, const std::uint8_t* red) {
     if constexpr (Vector) {
         ApplyWindowVector<Width>(target, blue, green, red);
     } else {
@@ -386,7 +389,8 @@ void Unpad(PaddedPicture& padded, std::span<BufferWord> pixels) {
     for (int y = 0; y < padded.height; ++y) {
         const BufferWord* row = padded.Row(y);
         std::copy(row, row + padded.width,
-                  pixels.begin() + static_cast<std::ptrdiff_t>(y) * static_cast<std::ptrdiff_t>(padded.width));
+                  pixels.begin() +
+                      static_cast<std::ptrdiff_t>(y) * static_cast<std::ptrdiff_t>(padded.width));
     }
 }
 
@@ -417,7 +421,8 @@ void WindowRowPass(BufferWord* line, int width, const std::array<Channels, Count
             const Lane& lane = lanes[k];
             BufferWord* target = line + x + lane.offset;
             if (lane.wide) {
-                ApplyWindow<8, Vector>(target, lane.table + db * 16, lane.table + dg * 16, lane.table + dr * 16);
+                ApplyWindow<8, Vector>(target, lane.table + db * 16, lane.table + dg * 16,
+                                       lane.table + dr * 16);
             } else {
                 ApplyWindow<4, Vector>(target, lane.table + db * 8, lane.table + dg * 8, lane.table + dr * 8);
             }
@@ -452,13 +457,27 @@ void WindowPassFor(PaddedPicture& padded, std::span<const ColourValue> colours,
     std::copy_n(padding.begin(), Count, entries.begin());
     // The table's kernels have one to five rows.
     switch (rows.size()) {
-    case 0: WindowPass<Count, Vector, 0>(padded, entries, rows, serpentine); break;
-    case 1: WindowPass<Count, Vector, 1>(padded, entries, rows, serpentine); break;
-    case 2: WindowPass<Count, Vector, 2>(padded, entries, rows, serpentine); break;
-    case 3: WindowPass<Count, Vector, 3>(padded, entries, rows, serpentine); break;
-    case 4: WindowPass<Count, Vector, 4>(padded, entries, rows, serpentine); break;
-    case 5: WindowPass<Count, Vector, 5>(padded, entries, rows, serpentine); break;
-    default: WindowPass<Count, Vector, 0>(padded, entries, rows, serpentine); break;
+    case 0:
+        WindowPass<Count, Vector, 0>(padded, entries, rows, serpentine);
+        break;
+    case 1:
+        WindowPass<Count, Vector, 1>(padded, entries, rows, serpentine);
+        break;
+    case 2:
+        WindowPass<Count, Vector, 2>(padded, entries, rows, serpentine);
+        break;
+    case 3:
+        WindowPass<Count, Vector, 3>(padded, entries, rows, serpentine);
+        break;
+    case 4:
+        WindowPass<Count, Vector, 4>(padded, entries, rows, serpentine);
+        break;
+    case 5:
+        WindowPass<Count, Vector, 5>(padded, entries, rows, serpentine);
+        break;
+    default:
+        WindowPass<Count, Vector, 0>(padded, entries, rows, serpentine);
+        break;
     }
 }
 
