@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 
 namespace {
 
@@ -29,6 +31,34 @@ int BrightnessOffsetAsInteger(float offset) {
     return static_cast<int>(RoundHalfEven(std::clamp(static_cast<double>(offset), -1024.0, 1024.0)));
 }
 
+// Brightness, contrast and then gamma, each a map of byte values, composed into one
+// table and applied in one pass over the copy; without any change, no pass at all. The
+// result is the same as running the three adjustments one after another.
+void AdjustWorkingCopy() {
+    Picture* copy = FindPicture(conversionWorkingCopy);
+    if (copy == nullptr) {
+        return;
+    }
+    ByteTable combined = BrightnessTable(BrightnessOffsetAsInteger(brightnessOffset));
+    const ByteTable contrast = ContrastTable(contrastAmount);
+    for (std::uint8_t& value : combined) {
+        value = contrast[value];
+    }
+    if (gammaValue > 0.0F && gammaValue < 8.0F) {
+        const ByteTable gamma = GammaTable(gammaValue);
+        for (std::uint8_t& value : combined) {
+            value = gamma[value];
+        }
+    }
+    bool identity = true;
+    for (std::size_t v = 0; v < combined.size(); ++v) {
+        identity = identity && combined[v] == v;
+    }
+    if (!identity) {
+        ApplyByteTable(copy->pixels, combined);
+    }
+}
+
 } // namespace
 
 PipelineResult RunConversionPipeline(int strength) {
@@ -40,9 +70,7 @@ PipelineResult RunConversionPipeline(int strength) {
         CorrectAspectRatio(conversionWorkingCopy);
     }
     // The adjustments act on the padded copy before any scaling, bars included.
-    AdjustBrightness(conversionWorkingCopy, BrightnessOffsetAsInteger(brightnessOffset));
-    AdjustContrast(conversionWorkingCopy, contrastAmount);
-    AdjustGamma(conversionWorkingCopy, gammaValue);
+    AdjustWorkingCopy();
 
     if (!CopyPicture(conversionWorkingCopy, sourcePreviewPicture)) {
         return result;

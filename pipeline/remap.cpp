@@ -1,7 +1,6 @@
 #include "pipeline/remap.h"
 
 #include "imaging/picture.h"
-#include "imaging/pixel_buffer.h"
 #include "platform/platform.h"
 #include "screen/screen_modes.h"
 #include "shell/state/app_state.h"
@@ -11,15 +10,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 constexpr int kLargestDistance = 268'435'455; // 2^28 - 1, above any real distance
 
-int WeightedDistance(int red1, int green1, int blue1, int red2, int green2, int blue2) {
-    const int meanRed = (red1 + red2) / 2;
+[[gnu::always_inline]] inline int WeightedDistance(int red1, int green1, int blue1, int red2, int green2,
+                                                   int blue2) {
+    const int meanRed = static_cast<int>(static_cast<unsigned>(red1 + red2) >> 1); // both are 0..255
     const int dr = red1 - red2;
     const int dg = green1 - green2;
     const int db = blue1 - blue2;
@@ -32,45 +38,50 @@ int WeightedDistance(int red1, int green1, int blue1, int red2, int green2, int 
 constexpr int kDifferenceOffset = 255;
 constexpr std::size_t kDifferenceRange = 511;
 
-// One weight of the kernel, already turned into a table from a channel difference
-// straight to the share: round(round(difference x s) x weight), both roundings ties to
-// even. With strength at most 100 every error stays within the table.
-struct Share {
-    int dx;
-    int dy;
-    std::array<std::int16_t, kDifferenceRange> amount;
-};
+using ErrorTable = std::array<int, kDifferenceRange>;
 
-std::vector<Share> BuildShares(const DitherKernel& kernel, int strength) {
+// round(difference x s) for every channel difference, ties to even.
+ErrorTable ScaledErrors(int strength) {
     const float s = static_cast<float>(strength) / 100.0F;
-    std::array<int, kDifferenceRange> error{};
+    ErrorTable error{};
     for (int difference = -255; difference <= 255; ++difference) {
         // An integer times a single-precision value is exact in double precision.
         error[static_cast<std::size_t>(difference + kDifferenceOffset)] =
             static_cast<int>(RoundHalfEven(static_cast<double>(difference) * static_cast<double>(s)));
     }
-    std::vector<Share> shares;
+    return error;
+}
+
+// round(error x weight), ties to even. A weight above 1 could go beyond 16 bits; no
+// share can move a channel further than 255 anyway.
+int ShareOf(int error, float weight) {
+    const double amount = RoundHalfEven(static_cast<double>(error) * static_cast<double>(weight));
+    return static_cast<int>(std::clamp(amount, -512.0, 512.0));
+}
+
+// A weight of the kernel, placed relative to the current pixel on a left-to-right row.
+struct Cell {
+    int dx;
+    int dy;
+    float weight;
+};
+
+// Every cell that sends error, row by row; none for a kernel the table cannot hold.
+std::vector<Cell> WeightCells(const DitherKernel& kernel) {
+    std::vector<Cell> cells;
     if (kernel.width * kernel.height > static_cast<int>(kernel.cells.size())) {
-        return shares; // not a kernel the table can hold
+        return cells;
     }
     const int origin = KernelOriginColumn(kernel);
     for (int row = 0; row < kernel.height; ++row) {
         for (int column = 0; column < kernel.width; ++column) {
             const float weight = kernel.cells[static_cast<std::size_t>(row * kernel.width + column)];
-            if ((row == 0 && column == origin) || weight == 0.0F) {
-                continue;
+            if ((row != 0 || column != origin) && weight != 0.0F) {
+                cells.push_back({column - origin, row, weight});
             }
-            Share share{column - origin, row, {}};
-            for (std::size_t i = 0; i < kDifferenceRange; ++i) {
-                const double amount =
-                    RoundHalfEven(static_cast<double>(error[i]) * static_cast<double>(weight));
-                // A weight above 1 could exceed 16 bits; no share can move a channel further than 255 anyway.
-                share.amount[i] = static_cast<std::int16_t>(std::clamp(amount, -512.0, 512.0));
-            }
-            shares.push_back(share);
         }
     }
-    return shares;
+    return cells;
 }
 
 struct Channels {
@@ -80,14 +91,442 @@ struct Channels {
 };
 
 // Buffer words carry red in bits 16-23 and blue in bits 0-7.
-Channels ChannelsOfWord(BufferWord word) {
+[[gnu::always_inline]] inline Channels ChannelsOfWord(BufferWord word) {
     return {static_cast<int>((word >> 16) & 0xFFu), static_cast<int>((word >> 8) & 0xFFu),
             static_cast<int>(word & 0xFFu)};
 }
 
-BufferWord WordOf(int red, int green, int blue) {
+[[gnu::always_inline]] inline BufferWord WordOf(int red, int green, int blue) {
     return (static_cast<BufferWord>(red) << 16) | (static_cast<BufferWord>(green) << 8) |
            static_cast<BufferWord>(blue);
+}
+
+// Index of the nearest entry; on equal distances the earlier one. Written without a
+// branch on the comparison: which entry wins is unpredictable.
+template <std::size_t Count>
+std::size_t NearestEntry(const Channels& c, const Channels* entries, std::size_t count) {
+    const std::size_t n = Count == 0 ? count : Count;
+    int best = kLargestDistance;
+    std::size_t nearest = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Channels& candidate = entries[i];
+        const int distance =
+            WeightedDistance(c.red, c.green, c.blue, candidate.red, candidate.green, candidate.blue);
+        const bool closer = distance < best;
+        best = closer ? distance : best;
+        nearest = closer ? i : nearest;
+    }
+    return nearest;
+}
+
+// The nearest entry itself, carried along the comparisons in registers rather than
+// looked up by index afterwards: the next pixel waits for it.
+template <std::size_t Count>
+[[gnu::always_inline]] inline Channels NearestOf(const Channels& c,
+                                                 const std::array<Channels, Count>& entries) {
+    int best = kLargestDistance;
+    Channels nearest = entries[0];
+#pragma GCC unroll 8
+    for (std::size_t i = 0; i < Count; ++i) {
+        const Channels& candidate = entries[i];
+        const int distance =
+            WeightedDistance(c.red, c.green, c.blue, candidate.red, candidate.green, candidate.blue);
+        const bool closer = distance < best;
+        best = closer ? distance : best;
+        nearest.red = closer ? candidate.red : nearest.red;
+        nearest.green = closer ? candidate.green : nearest.green;
+        nearest.blue = closer ? candidate.blue : nearest.blue;
+    }
+    return nearest;
+}
+
+// The palette padded to a size the matching loop unrolls for, with copies of its last
+// entry, which never win a tie. Empty palettes are handled before this.
+std::vector<Channels> PaddedEntries(std::span<const ColourValue> colours, std::size_t size) {
+    std::vector<Channels> entries;
+    for (const ColourValue colour : colours) {
+        entries.push_back({static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
+                           static_cast<int>(BlueOf(colour))});
+    }
+    entries.resize(std::max(size, entries.size()), entries.back());
+    return entries;
+}
+
+// ---- The plain pass: one share at a time, every target checked against the edges ----
+
+// One weight turned into a table from a channel difference straight to the share.
+struct Share {
+    int dx;
+    int dy;
+    std::array<std::int16_t, kDifferenceRange> amount;
+};
+
+std::vector<Share> BuildShares(const std::vector<Cell>& cells, const ErrorTable& error) {
+    std::vector<Share> shares;
+    for (const Cell& cell : cells) {
+        Share share{cell.dx, cell.dy, {}};
+        for (std::size_t i = 0; i < kDifferenceRange; ++i) {
+            share.amount[i] = static_cast<std::int16_t>(ShareOf(error[i], cell.weight));
+        }
+        shares.push_back(share);
+    }
+    return shares;
+}
+
+template <std::size_t Count>
+void PlainPass(std::span<BufferWord> pixels, int width, int height, const std::vector<Channels>& entries,
+               const std::vector<Share>& shares, bool serpentine) {
+    const auto index = [width](int x, int y) {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    };
+    for (int y = 0; y < height; ++y) {
+        const bool reversed = serpentine && (y % 2) == 1;
+        const int direction = reversed ? -1 : 1;
+        for (int step = 0; step < width; ++step) {
+            const int x = reversed ? width - 1 - step : step;
+            const Channels c = ChannelsOfWord(pixels[index(x, y)]);
+            const Channels q = entries[NearestEntry<Count>(c, entries.data(), entries.size())];
+            pixels[index(x, y)] = WordOf(q.red, q.green, q.blue);
+
+            const auto dr = static_cast<std::size_t>(c.red - q.red + kDifferenceOffset);
+            const auto dg = static_cast<std::size_t>(c.green - q.green + kDifferenceOffset);
+            const auto db = static_cast<std::size_t>(c.blue - q.blue + kDifferenceOffset);
+            for (const Share& share : shares) {
+                const int tx = x + direction * share.dx;
+                const int ty = y + share.dy;
+                if (tx < 0 || tx >= width || ty >= height) {
+                    continue; // that share leaves the picture and is dropped
+                }
+                BufferWord& target = pixels[index(tx, ty)];
+                const Channels t = ChannelsOfWord(target);
+                target =
+                    WordOf(ClampChannel(t.red, share.amount[dr]), ClampChannel(t.green, share.amount[dg]),
+                           ClampChannel(t.blue, share.amount[db]));
+            }
+        }
+    }
+}
+
+void RunPlainPass(std::span<BufferWord> pixels, int width, int height, std::span<const ColourValue> colours,
+                  const std::vector<Cell>& cells, const ErrorTable& error, bool serpentine) {
+    const std::vector<Share> shares = BuildShares(cells, error);
+    if (colours.size() <= 2) {
+        PlainPass<2>(pixels, width, height, PaddedEntries(colours, 2), shares, serpentine);
+    } else if (colours.size() <= 4) {
+        PlainPass<4>(pixels, width, height, PaddedEntries(colours, 4), shares, serpentine);
+    } else if (colours.size() <= 8) {
+        PlainPass<8>(pixels, width, height, PaddedEntries(colours, 8), shares, serpentine);
+    } else {
+        PlainPass<0>(pixels, width, height, PaddedEntries(colours, 0), shares, serpentine);
+    }
+}
+
+// ---- The padded pass: each kernel row's shares land as one window of pixels ----
+//
+// The picture is copied into a buffer with spare columns either side of every row and
+// spare rows below, so shares that would leave the picture land in the spare pixels
+// instead of being tested for. Each kernel row's weights then cover a window of 4 or 8
+// neighbouring pixels, and its shares for one error are looked up per channel as one
+// row of bytes. Adding them is a saturating byte add of the positive shares and a
+// saturating subtract of the negative ones, which is ClampChannel on every channel
+// because a share is never both.
+
+constexpr int kMargin = 16;  // spare columns either side of a row
+constexpr int kMaxReach = 8; // the furthest column a weight may reach in this pass
+
+struct WindowRow {
+    int dy = 0;
+    int width = 0;         // 4 or 8 pixels
+    int forwardStart = 0;  // first window column relative to x on left-to-right rows
+    int reversedStart = 0; // the same on right-to-left rows, where the kernel is mirrored
+    // Per channel difference: `width` bytes to add then `width` to take away, one per
+    // window column; for the mirrored kernel the columns are reversed.
+    std::vector<std::uint8_t> forward;
+    std::vector<std::uint8_t> reversed;
+};
+
+// The kernel as windows, or nothing when a row reaches too far for the spare columns.
+std::optional<std::vector<WindowRow>> PlanWindows(const std::vector<Cell>& cells, const ErrorTable& error) {
+    std::vector<WindowRow> rows;
+    for (std::size_t first = 0; first < cells.size();) {
+        std::size_t last = first;
+        int low = cells[first].dx;
+        int high = cells[first].dx;
+        while (last < cells.size() && cells[last].dy == cells[first].dy) {
+            low = std::min(low, cells[last].dx);
+            high = std::max(high, cells[last].dx);
+            ++last;
+        }
+        if (low < -kMaxReach || high > kMaxReach || high - low >= 8) {
+            return std::nullopt;
+        }
+        WindowRow row;
+        row.dy = cells[first].dy;
+        row.width = high - low < 4 ? 4 : 8;
+        row.forwardStart = low;
+        row.reversedStart = -(low + row.width - 1);
+        const auto entry = static_cast<std::size_t>(2 * row.width);
+        row.forward.assign(kDifferenceRange * entry, 0);
+        row.reversed.assign(kDifferenceRange * entry, 0);
+        for (std::size_t k = first; k < last; ++k) {
+            const auto column = static_cast<std::size_t>(cells[k].dx - low);
+            const std::size_t mirrored = static_cast<std::size_t>(row.width - 1) - column;
+            for (std::size_t d = 0; d < kDifferenceRange; ++d) {
+                const int share = ShareOf(error[d], cells[k].weight);
+                const auto add = static_cast<std::uint8_t>(std::clamp(share, 0, 255));
+                const auto subtract = static_cast<std::uint8_t>(std::clamp(-share, 0, 255));
+                std::uint8_t* forward = &row.forward[d * entry];
+                std::uint8_t* reversed = &row.reversed[d * entry];
+                forward[column] = add;
+                forward[static_cast<std::size_t>(row.width) + column] = subtract;
+                reversed[mirrored] = add;
+                reversed[static_cast<std::size_t>(row.width) + mirrored] = subtract;
+            }
+        }
+        rows.push_back(std::move(row));
+        first = last;
+    }
+    return rows;
+}
+
+// Adds one window of shares, given per channel as `Width` bytes to add then `Width` to
+// take away, to the `Width` words at `target`. Plain integer code.
+template <int Width>
+[[gnu::always_inline]] inline void ApplyWindowPortable(BufferWord* target, const std::uint8_t* blue,
+                                                       const std::uint8_t* green, const std::uint8_t* red) {
+    const auto clamped = [](unsigned channel, std::uint8_t add, std::uint8_t subtract) {
+        const int sum = static_cast<int>(channel) + add - subtract;
+        return static_cast<BufferWord>(sum < 0 ? 0 : (sum > 255 ? 255 : sum));
+    };
+    for (int j = 0; j < Width; ++j) {
+        const BufferWord word = target[j];
+        target[j] = (clamped((word >> 16) & 0xFFu, red[j], red[Width + j]) << 16) |
+                    (clamped((word >> 8) & 0xFFu, green[j], green[Width + j]) << 8) |
+                    clamped(word & 0xFFu, blue[j], blue[Width + j]) | (word & 0xFF000000u);
+    }
+}
+
+#if defined(__SSE2__)
+// The same with saturating byte arithmetic, four pixels to a register. The bytes of the
+// three channels are interleaved into buffer-word order (blue, green, red, 0).
+template <int Width>
+[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue,
+                                                     const std::uint8_t* green, const std::uint8_t* red) {
+    const __m128i zero = _mm_setzero_si128();
+    if constexpr (Width == 4) {
+        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(blue));
+        const __m128i g = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(green));
+        const __m128i r = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(red));
+        const __m128i blueGreen = _mm_unpacklo_epi8(b, g);
+        const __m128i redZero = _mm_unpacklo_epi8(r, zero);
+        const __m128i add = _mm_unpacklo_epi16(blueGreen, redZero);
+        const __m128i subtract = _mm_unpackhi_epi16(blueGreen, redZero);
+        auto* words = reinterpret_cast<__m128i*>(target);
+        _mm_storeu_si128(words, _mm_subs_epu8(_mm_adds_epu8(_mm_loadu_si128(words), add), subtract));
+    } else {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue));
+        const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(green));
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(red));
+        const __m128i blueGreenAdd = _mm_unpacklo_epi8(b, g);
+        const __m128i redAdd = _mm_unpacklo_epi8(r, zero);
+        const __m128i blueGreenSubtract = _mm_unpackhi_epi8(b, g);
+        const __m128i redSubtract = _mm_unpackhi_epi8(r, zero);
+        auto* words = reinterpret_cast<__m128i*>(target);
+        const __m128i low = _mm_loadu_si128(words);
+        const __m128i high = _mm_loadu_si128(words + 1);
+        _mm_storeu_si128(words, _mm_subs_epu8(_mm_adds_epu8(low, _mm_unpacklo_epi16(blueGreenAdd, redAdd)),
+                                              _mm_unpacklo_epi16(blueGreenSubtract, redSubtract)));
+        _mm_storeu_si128(words + 1,
+                         _mm_subs_epu8(_mm_adds_epu8(high, _mm_unpackhi_epi16(blueGreenAdd, redAdd)),
+                                       _mm_unpackhi_epi16(blueGreenSubtract, redSubtract)));
+    }
+}
+constexpr bool kHaveVector = true;
+#else
+template <int Width>
+[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue,
+                                                     const std::uint8_t* green, const std::uint8_t* red) {
+    ApplyWindowPortable<Width>(target, blue, green, red);
+}
+constexpr bool kHaveVector = false;
+#endif
+
+template <int Width, bool Vector>
+[[gnu::always_inline]] inline void ApplyWindow(BufferWord* target, const std::uint8_t* blue,
+                                               const std::uint8_t* green, const std::uint8_t* red) {
+    if constexpr (Vector) {
+        ApplyWindowVector<Width>(target, blue, green, red);
+    } else {
+        ApplyWindowPortable<Width>(target, blue, green, red);
+    }
+}
+
+// The picture with spare columns and rows around it; row y starts at Row(y).
+struct PaddedPicture {
+    std::vector<BufferWord> words;
+    std::size_t stride = 0;
+    int width = 0;
+    int height = 0;
+
+    BufferWord* Row(int y) { return words.data() + static_cast<std::size_t>(y) * stride + kMargin; }
+};
+
+PaddedPicture Pad(std::span<const BufferWord> pixels, int width, int height, int spareRows) {
+    PaddedPicture padded;
+    padded.width = width;
+    padded.height = height;
+    padded.stride = static_cast<std::size_t>(width) + 2 * kMargin;
+    padded.words.assign(padded.stride * static_cast<std::size_t>(height + spareRows), 0u);
+    for (int y = 0; y < height; ++y) {
+        const BufferWord* in = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        // The fourth byte carries no colour; the pass must not see it.
+        std::transform(in, in + width, padded.Row(y), [](BufferWord word) { return word & 0x00FFFFFFu; });
+    }
+    return padded;
+}
+
+void Unpad(PaddedPicture& padded, std::span<BufferWord> pixels) {
+    for (int y = 0; y < padded.height; ++y) {
+        const BufferWord* row = padded.Row(y);
+        std::copy(row, row + padded.width,
+                  pixels.begin() +
+                      static_cast<std::ptrdiff_t>(y) * static_cast<std::ptrdiff_t>(padded.width));
+    }
+}
+
+// One window row as the inner loop uses it for one direction: where its window starts
+// relative to the current pixel, and its table.
+struct Lane {
+    std::ptrdiff_t offset;
+    const std::uint8_t* table;
+    bool wide;
+};
+
+// One picture row. `Rows` is the number of window rows when the inner loop is unrolled
+// for it, or 0 for any number.
+template <std::size_t Count, bool Vector, bool Reversed, std::size_t Rows>
+void WindowRowPass(BufferWord* line, int width, const std::array<Channels, Count> entries,
+                   std::span<const Lane> lanes) {
+    const std::size_t rows = Rows == 0 ? lanes.size() : Rows;
+    for (int step = 0; step < width; ++step) {
+        const int x = Reversed ? width - 1 - step : step;
+        const Channels c = ChannelsOfWord(line[x]);
+        const Channels q = NearestOf<Count>(c, entries);
+        line[x] = WordOf(q.red, q.green, q.blue);
+        const auto dr = static_cast<std::size_t>(c.red - q.red + kDifferenceOffset);
+        const auto dg = static_cast<std::size_t>(c.green - q.green + kDifferenceOffset);
+        const auto db = static_cast<std::size_t>(c.blue - q.blue + kDifferenceOffset);
+#pragma GCC unroll 8
+        for (std::size_t k = 0; k < rows; ++k) {
+            const Lane& lane = lanes[k];
+            BufferWord* target = line + x + lane.offset;
+            if (lane.wide) {
+                ApplyWindow<8, Vector>(target, lane.table + db * 16, lane.table + dg * 16,
+                                       lane.table + dr * 16);
+            } else {
+                ApplyWindow<4, Vector>(target, lane.table + db * 8, lane.table + dg * 8, lane.table + dr * 8);
+            }
+        }
+    }
+}
+
+template <std::size_t Count, bool Vector, std::size_t Rows>
+void WindowPass(PaddedPicture& padded, const std::array<Channels, Count>& entries,
+                const std::vector<WindowRow>& rows, bool serpentine) {
+    std::vector<Lane> forward;
+    std::vector<Lane> reversed;
+    for (const WindowRow& row : rows) {
+        const auto down = static_cast<std::ptrdiff_t>(row.dy) * static_cast<std::ptrdiff_t>(padded.stride);
+        forward.push_back({down + row.forwardStart, row.forward.data(), row.width == 8});
+        reversed.push_back({down + row.reversedStart, row.reversed.data(), row.width == 8});
+    }
+    for (int y = 0; y < padded.height; ++y) {
+        if (serpentine && (y % 2) == 1) {
+            WindowRowPass<Count, Vector, true, Rows>(padded.Row(y), padded.width, entries, reversed);
+        } else {
+            WindowRowPass<Count, Vector, false, Rows>(padded.Row(y), padded.width, entries, forward);
+        }
+    }
+}
+
+template <std::size_t Count, bool Vector>
+void WindowPassFor(PaddedPicture& padded, std::span<const ColourValue> colours,
+                   const std::vector<WindowRow>& rows, bool serpentine) {
+    const std::vector<Channels> padding = PaddedEntries(colours, Count);
+    std::array<Channels, Count> entries{};
+    std::copy_n(padding.begin(), Count, entries.begin());
+    // The table's kernels have one to five rows.
+    switch (rows.size()) {
+    case 0:
+        WindowPass<Count, Vector, 0>(padded, entries, rows, serpentine);
+        break;
+    case 1:
+        WindowPass<Count, Vector, 1>(padded, entries, rows, serpentine);
+        break;
+    case 2:
+        WindowPass<Count, Vector, 2>(padded, entries, rows, serpentine);
+        break;
+    case 3:
+        WindowPass<Count, Vector, 3>(padded, entries, rows, serpentine);
+        break;
+    case 4:
+        WindowPass<Count, Vector, 4>(padded, entries, rows, serpentine);
+        break;
+    case 5:
+        WindowPass<Count, Vector, 5>(padded, entries, rows, serpentine);
+        break;
+    default:
+        WindowPass<Count, Vector, 0>(padded, entries, rows, serpentine);
+        break;
+    }
+}
+
+template <bool Vector>
+void RunWindowPass(PaddedPicture& padded, std::span<const ColourValue> colours,
+                   const std::vector<WindowRow>& rows, bool serpentine) {
+    if (colours.size() <= 2) {
+        WindowPassFor<2, Vector>(padded, colours, rows, serpentine);
+    } else if (colours.size() <= 4) {
+        WindowPassFor<4, Vector>(padded, colours, rows, serpentine);
+    } else {
+        WindowPassFor<8, Vector>(padded, colours, rows, serpentine);
+    }
+}
+
+// The pass from `source` into `target`, both width x height words; they may be the
+// same buffer. The arguments have been checked.
+void Remap(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target, int width,
+           int height, std::span<const ColourValue> colours, const DitherKernel& kernel, int strength,
+           bool serpentine) {
+    const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (colours.empty()) {
+        std::fill(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(count), 0u);
+        return;
+    }
+    const ErrorTable error = ScaledErrors(strength);
+    const std::vector<Cell> cells = strength == 0 ? std::vector<Cell>{} : WeightCells(kernel);
+    if (path != RemapPath::Plain && colours.size() <= 8) {
+        if (const std::optional<std::vector<WindowRow>> rows = PlanWindows(cells, error)) {
+            const int spareRows = rows->empty() ? 0 : rows->back().dy;
+            PaddedPicture padded = Pad(source, width, height, spareRows);
+            if (path == RemapPath::Fastest && kHaveVector) {
+                RunWindowPass<true>(padded, colours, *rows, serpentine);
+            } else {
+                RunWindowPass<false>(padded, colours, *rows, serpentine);
+            }
+            Unpad(padded, target);
+            return;
+        }
+    }
+    if (source.data() != target.data()) {
+        std::copy(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(count), target.begin());
+    }
+    RunPlainPass(target, width, height, colours, cells, error, serpentine);
+}
+
+bool ValidPass(std::size_t pixelCount, int width, int height, int strength) {
+    return strength >= 0 && strength <= 100 && width >= 0 && height >= 0 &&
+           pixelCount >= static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
 }
 
 } // namespace
@@ -120,92 +559,19 @@ ColourValue FindNearestColour(ColourValue colour, int mode, int count) {
                            row.first(static_cast<std::size_t>(std::clamp(count, 0, kPaletteColumns))));
 }
 
-namespace {
-
-// The pass proper. With a fixed palette size the matching loop unrolls; palettes are
-// padded to that size with copies of their last entry, which never win a tie.
-template <std::size_t Size>
-void RemapRows(std::span<BufferWord> pixels, int width, int height, std::span<const Channels> entries,
-               const std::vector<Share>& shares, bool serpentine) {
-    const std::size_t count = Size == 0 ? entries.size() : Size;
-    const auto index = [width](int x, int y) {
-        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
-    };
-    for (int y = 0; y < height; ++y) {
-        const bool reversed = serpentine && (y % 2) == 1;
-        const int direction = reversed ? -1 : 1;
-        for (int step = 0; step < width; ++step) {
-            const int x = reversed ? width - 1 - step : step;
-            const Channels c = ChannelsOfWord(pixels[index(x, y)]);
-
-            // Written without a branch on the comparison: which entry wins is unpredictable.
-            int best = kLargestDistance;
-            std::size_t nearest = 0;
-            for (std::size_t i = 0; i < count; ++i) {
-                const Channels& candidate = entries[i];
-                const int distance =
-                    WeightedDistance(c.red, c.green, c.blue, candidate.red, candidate.green, candidate.blue);
-                const bool closer = distance < best;
-                best = closer ? distance : best;
-                nearest = closer ? i : nearest;
-            }
-            const Channels q = entries[nearest];
-            pixels[index(x, y)] = WordOf(q.red, q.green, q.blue);
-
-            const auto dr = static_cast<std::size_t>(c.red - q.red + kDifferenceOffset);
-            const auto dg = static_cast<std::size_t>(c.green - q.green + kDifferenceOffset);
-            const auto db = static_cast<std::size_t>(c.blue - q.blue + kDifferenceOffset);
-            if (dr == kDifferenceOffset && dg == kDifferenceOffset && db == kDifferenceOffset) {
-                continue; // no error, every share is 0
-            }
-            for (const Share& share : shares) {
-                const int tx = x + direction * share.dx;
-                const int ty = y + share.dy;
-                if (tx < 0 || tx >= width || ty >= height) {
-                    continue; // that share leaves the picture and is dropped
-                }
-                BufferWord& target = pixels[index(tx, ty)];
-                const Channels t = ChannelsOfWord(target);
-                target =
-                    WordOf(ClampChannel(t.red, share.amount[dr]), ClampChannel(t.green, share.amount[dg]),
-                           ClampChannel(t.blue, share.amount[db]));
-            }
-        }
+bool RemapPixelsWith(RemapPath path, std::span<BufferWord> pixels, int width, int height,
+                     std::span<const ColourValue> colours, const DitherKernel& kernel, int strength,
+                     bool serpentine) {
+    if (!ValidPass(pixels.size(), width, height, strength)) {
+        return false;
     }
+    Remap(path, pixels, pixels, width, height, colours, kernel, strength, serpentine);
+    return true;
 }
-
-} // namespace
 
 bool RemapPixels(std::span<BufferWord> pixels, int width, int height, std::span<const ColourValue> colours,
                  const DitherKernel& kernel, int strength, bool serpentine) {
-    if (strength < 0 || strength > 100 || width < 0 || height < 0 ||
-        pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
-        return false;
-    }
-    if (colours.empty()) {
-        std::fill(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(width) * height, 0u);
-        return true;
-    }
-    const std::vector<Share> shares = strength == 0 ? std::vector<Share>{} : BuildShares(kernel, strength);
-
-    std::vector<Channels> entries;
-    for (const ColourValue colour : colours) {
-        entries.push_back({static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
-                           static_cast<int>(BlueOf(colour))});
-    }
-    if (entries.size() <= 2) {
-        entries.resize(2, entries.back());
-        RemapRows<2>(pixels, width, height, entries, shares, serpentine);
-    } else if (entries.size() <= 4) {
-        entries.resize(4, entries.back());
-        RemapRows<4>(pixels, width, height, entries, shares, serpentine);
-    } else if (entries.size() <= 8) {
-        entries.resize(8, entries.back());
-        RemapRows<8>(pixels, width, height, entries, shares, serpentine);
-    } else {
-        RemapRows<0>(pixels, width, height, entries, shares, serpentine);
-    }
-    return true;
+    return RemapPixelsWith(RemapPath::Fastest, pixels, width, height, colours, kernel, strength, serpentine);
 }
 
 int RemapImage(int picture, int mode, int method, int strength, int serpentine) {
@@ -218,9 +584,8 @@ int RemapImage(int picture, int mode, int method, int strength, int serpentine) 
         ErrorMessage("Dither value out of range (" + std::to_string(strength) + ") in RemapImage().");
         return 0;
     }
-    const int width = PictureWidth(picture);
-    const int height = PictureHeight(picture);
-    if (!PictureExists(picture) || width <= 0 || height <= 0) {
+    const Picture* input = FindPicture(picture);
+    if (input == nullptr || input->width <= 0 || input->height <= 0) {
         return 0;
     }
     // Method numbers beyond the table would read outside it; they convert like "None".
@@ -233,14 +598,16 @@ int RemapImage(int picture, int mode, int method, int strength, int serpentine) 
     bool converted = false;
     SetWindowEnabled(mainWindow, false);
     try {
-        std::vector<BufferWord> buffer(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-        CopyImageToBuffer(picture, buffer);
-        RemapPixels(buffer, width, height, colours, kernel, strength, serpentine != 0);
+        // The pass reads the input straight from the store and writes the new picture,
+        // which replaces picture 7 only once it is complete (the input may be picture 7).
+        Picture result{input->width, input->height,
+                       std::vector<BufferWord>(static_cast<std::size_t>(input->width) *
+                                               static_cast<std::size_t>(input->height))};
+        Remap(RemapPath::Fastest, input->pixels, result.pixels, result.width, result.height, colours, kernel,
+              strength, serpentine != 0);
         FreePicture(convertedPicture);
-        if (CreatePicture(convertedPicture, width, height)) {
-            CopyBufferToImage(buffer, convertedPicture);
-            converted = true;
-        }
+        StorePicture(convertedPicture, std::move(result));
+        converted = true;
     } catch (const std::bad_alloc&) {
         converted = false;
     }

@@ -21,6 +21,17 @@ ColourValue FindNearestColour(ColourValue colour, int mode, int count);
 bool RemapPixels(std::span<BufferWord> pixels, int width, int height, std::span<const ColourValue> colours,
                  const DitherKernel& kernel, int strength, bool serpentine);
 
+// The implementations of the pass. All give the same words; Fastest is what
+// RemapPixels runs, the others stay selectable so tests can hold them to each other.
+enum class RemapPath {
+    Fastest,  // the vector path where the processor has it, else Portable
+    Portable, // the padded pass with plain integer code throughout
+    Plain,    // one share at a time with bounds checks; also the path for unusual kernels
+};
+bool RemapPixelsWith(RemapPath path, std::span<BufferWord> pixels, int width, int height,
+                     std::span<const ColourValue> colours, const DitherKernel& kernel, int strength,
+                     bool serpentine);
+
 // Converts picture `picture` into picture 7 with mode `mode`'s logical palette, dither
 // method `method` (a row of ditherTable) at `strength` per cent. Returns 7, or 0 after
 // reporting an invalid mode or strength (or when there is nothing to convert).

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -140,6 +143,58 @@ TEST_F(PictureTest, SmoothResizeAveragesTheCoveredArea) {
         for (int x = 0; x < 10; ++x) {
             EXPECT_EQ(ReadPixel(6, x, y), 0x405060u);
         }
+    }
+}
+
+// Smooth scaling against the area average written out plainly: each destination pixel
+// covers [x sw / dw, (x + 1) sw / dw) of the source, and its channel is the covered
+// area's mean rounded half up, in exact integer arithmetic.
+TEST_F(PictureTest, SmoothResizeIsTheExactAreaAverage) {
+    const auto reference = [](const Picture& source, int dw, int dh) {
+        const std::int64_t sw = source.width;
+        const std::int64_t sh = source.height;
+        const auto overlap = [](std::int64_t i, std::int64_t s, std::int64_t d, std::int64_t j) {
+            // Of destination cell i and source cell j, in units of 1 / d source pixels.
+            const std::int64_t begin = std::max(i * s, j * d);
+            const std::int64_t end = std::min((i + 1) * s, (j + 1) * d);
+            return end > begin ? end - begin : 0;
+        };
+        std::vector<BufferWord> out;
+        for (std::int64_t y = 0; y < dh; ++y) {
+            for (std::int64_t x = 0; x < dw; ++x) {
+                std::int64_t sums[3] = {0, 0, 0};
+                for (std::int64_t sy = 0; sy < sh; ++sy) {
+                    for (std::int64_t sx = 0; sx < sw; ++sx) {
+                        const std::int64_t weight = overlap(x, sw, dw, sx) * overlap(y, sh, dh, sy);
+                        const BufferWord word = source.pixels[static_cast<std::size_t>(sy * sw + sx)];
+                        for (int c = 0; c < 3; ++c) {
+                            sums[c] += weight * ((word >> (8 * c)) & 0xFF);
+                        }
+                    }
+                }
+                const std::int64_t area = sw * sh;
+                BufferWord word = 0;
+                for (int c = 0; c < 3; ++c) {
+                    word |= static_cast<BufferWord>((2 * sums[c] + area) / (2 * area)) << (8 * c);
+                }
+                out.push_back(word);
+            }
+        }
+        return out;
+    };
+    std::mt19937 random(3);
+    for (int round = 0; round < 40; ++round) {
+        const int sw = 1 + static_cast<int>(random() % 23);
+        const int sh = 1 + static_cast<int>(random() % 17);
+        Picture source{sw, sh, std::vector<BufferWord>(static_cast<std::size_t>(sw * sh))};
+        for (BufferWord& word : source.pixels) {
+            // Extremes now and then, so sums reach their largest values.
+            word = random() % 4 == 0 ? 0xFFFFFFu : static_cast<BufferWord>(random()) & 0xFFFFFFu;
+        }
+        const int dw = 1 + static_cast<int>(random() % 29);
+        const int dh = 1 + static_cast<int>(random() % 19);
+        EXPECT_EQ(ScalePicture(source, dw, dh, ScaleMode::Smooth).pixels, reference(source, dw, dh))
+            << sw << "x" << sh << " to " << dw << "x" << dh;
     }
 }
 

@@ -1,3 +1,4 @@
+#include "adjust/brightness_contrast_gamma.h"
 #include "imaging/picture.h"
 #include "pipeline/dither_kernels.h"
 #include "pipeline/preview_refresh.h"
@@ -134,6 +135,38 @@ TEST_F(PreviewRefreshTest, SwatchesShowThePaletteAndACheckerboardForMissingColou
     // The two temporary checkerboards (numbered from the first automatic number on) are gone.
     EXPECT_FALSE(PictureExists(kFirstAutomaticPictureNumber));
     EXPECT_FALSE(PictureExists(kFirstAutomaticPictureNumber + 1));
+}
+
+// The refresh applies brightness, contrast and gamma as one combined table; the copy
+// must come out as the three adjustments one after another would leave it.
+TEST_F(PreviewRefreshTest, AdjustmentsActAsTheThreeStepsInOrder) {
+    keepAspect = 0;
+    ASSERT_TRUE(CreatePicture(workingPicture, 16, 16));
+    for (int i = 0; i < 256; ++i) {
+        PlotPixel(workingPicture, i % 16, i / 16, MakeColour(i, 255 - i, (i * 7) & 0xFF));
+    }
+    const struct {
+        float brightness;
+        float contrast;
+        float gamma;
+    } settings[] = {{0.0F, 0.0F, 0.0F}, {-20.5F, 0.0F, 1.0F}, {31.0F, 80.0F, 0.0F}, {-7.0F, -120.0F, 2.2F},
+                    {200.0F, 259.0F, 0.45F}, {3.5F, 40.0F, 9.0F}};
+    for (const auto& s : settings) {
+        brightnessOffset = s.brightness;
+        contrastAmount = s.contrast;
+        gammaValue = s.gamma;
+        previewHeight = 16;
+        modeWidth = 16;
+        RunConversionPipeline(50);
+        // Picture 5 is the adjusted copy at 320 x 16; the expected one is built the same way.
+        ASSERT_TRUE(CopyPicture(workingPicture, 30));
+        AdjustBrightness(30, static_cast<int>(RoundHalfEven(s.brightness)));
+        AdjustContrast(30, s.contrast);
+        AdjustGamma(30, s.gamma);
+        ResizePicture(30, 320, 16, ScaleMode::Smooth);
+        ASSERT_EQ(FindPicture(30)->pixels, FindPicture(sourcePreviewPicture)->pixels)
+            << s.brightness << " " << s.contrast << " " << s.gamma;
+    }
 }
 
 } // namespace

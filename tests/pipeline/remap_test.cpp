@@ -213,7 +213,11 @@ TEST_F(RemapTest, BadModeOrStrengthIsReportedAndLeavesPictureSevenAlone) {
     EXPECT_EQ(Converted(), std::vector<ColourValue>{kWhite});
 }
 
-TEST_F(RemapTest, FastPassMatchesTheReferenceForEveryMethod) {
+constexpr RemapPath kPaths[] = {RemapPath::Fastest, RemapPath::Portable, RemapPath::Plain};
+
+// Random pictures against the reference on every path: every method, serpentine on and
+// off, several strengths, arbitrary palettes with repeated colours.
+TEST_F(RemapTest, EveryPathMatchesTheReferenceForEveryMethod) {
     std::mt19937 random(20240611);
     const int modes[] = {0, 1, 2, 4, 5, 8};
     const int strengths[] = {0, 1, 33, 50, 77, 100};
@@ -229,28 +233,100 @@ TEST_F(RemapTest, FastPassMatchesTheReferenceForEveryMethod) {
                                                 ? PaletteEntry(mode, k - 1)
                                                 : MakeColour(channel(), channel(), channel());
                 }
-                const int w = 1 + static_cast<int>(random() % 19);
+                // Narrow pictures put most pixels near an edge; wider ones exercise the middle.
+                const int w = 1 + static_cast<int>(random() % (cases % 3 == 0 ? 61 : 19));
                 const int h = 1 + static_cast<int>(random() % 13);
-                std::vector<BufferWord> buffer(static_cast<std::size_t>(w * h));
-                for (BufferWord& word : buffer) {
+                std::vector<BufferWord> input(static_cast<std::size_t>(w * h));
+                for (BufferWord& word : input) {
                     // Some high bytes set: they carry no colour and must not leak.
                     word = static_cast<BufferWord>(random()) & (random() % 2 ? 0xFFFFFFFFu : 0x00FFFFFFu);
                 }
-                std::vector<BufferWord> expected = buffer;
+                std::vector<BufferWord> expected = input;
                 ReferenceRemap(expected, w, h, mode, method, strength, serp != 0);
                 const auto colours = std::span<const ColourValue>(palette).subspan(
                     static_cast<std::size_t>(mode * kPaletteColumns),
                     static_cast<std::size_t>(ScreenModeByNumber(mode)->colourCount));
-                ASSERT_TRUE(RemapPixels(buffer, w, h, colours, ditherTable[static_cast<std::size_t>(method)],
-                                        strength, serp != 0));
-                ASSERT_EQ(buffer, expected)
-                    << "method " << method << " strength " << strength << " serpentine " << serp << " mode "
-                    << mode << " size " << w << "x" << h;
+                for (const RemapPath path : kPaths) {
+                    std::vector<BufferWord> buffer = input;
+                    ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h, colours,
+                                                ditherTable[static_cast<std::size_t>(method)], strength, serp != 0));
+                    ASSERT_EQ(buffer, expected)
+                        << "path " << static_cast<int>(path) << " method " << method << " strength " << strength
+                        << " serpentine " << serp << " mode " << mode << " size " << w << "x" << h;
+                }
                 ++cases;
             }
         }
     }
     EXPECT_EQ(cases, 18 * 6 * 2);
+}
+
+// Kernels outside the table's shapes: a weight left of the current pixel on its own
+// row, weights above 1, one reaching further than the padded pass allows, and a tall one.
+TEST_F(RemapTest, UnusualKernelsMatchTheReferenceOnEveryPath) {
+    std::mt19937 random(99);
+    const auto kernel = [](int width, int height, std::vector<float> cells) {
+        DitherKernel k;
+        k.width = static_cast<std::int16_t>(width);
+        k.height = static_cast<std::int16_t>(height);
+        std::copy(cells.begin(), cells.end(), k.cells.begin());
+        return k;
+    };
+    const DitherKernel kernels[] = {
+        kernel(3, 2, {0.25F, 1.0F, 0.5F, 0.125F, 0.0F, 0.125F}),
+        kernel(2, 2, {1.0F, 1.5F, 3.0F, 0.0F}),
+        kernel(12, 1, {1.0F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0.5F}),
+        kernel(1, 8, {1.0F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.3F}),
+        kernel(9, 2, {0, 0, 0, 0, 1.0F, 0.2F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F}),
+    };
+    const int mode = 1;
+    for (int k = 0; k < 4; ++k) {
+        PaletteEntry(mode, k) = static_cast<ColourValue>(random()) & 0xFFFFFFu;
+    }
+    const std::size_t kernelCount = std::size(kernels);
+    for (std::size_t i = 0; i < kernelCount; ++i) {
+        ditherTable[40] = kernels[i];
+        for (int serp = 0; serp <= 1; ++serp) {
+            const int w = 23;
+            const int h = 11;
+            std::vector<BufferWord> input(static_cast<std::size_t>(w * h));
+            for (BufferWord& word : input) {
+                word = static_cast<BufferWord>(random()) & 0xFFFFFFu;
+            }
+            std::vector<BufferWord> expected = input;
+            ReferenceRemap(expected, w, h, mode, 40, 90, serp != 0);
+            for (const RemapPath path : kPaths) {
+                std::vector<BufferWord> buffer = input;
+                ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h, std::span<const ColourValue>(palette).subspan(8, 4),
+                                            ditherTable[40], 90, serp != 0));
+                ASSERT_EQ(buffer, expected) << "kernel " << i << " path " << static_cast<int>(path);
+            }
+        }
+    }
+    ditherTable[40] = DitherKernel{};
+}
+
+// The picture the desktop program converts most: full Mode 0 width, every method.
+TEST_F(RemapTest, FullWidthPicturesMatchTheReference) {
+    std::mt19937 random(5);
+    const int w = 640;
+    const int h = 9;
+    std::vector<BufferWord> input(static_cast<std::size_t>(w * h));
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        // A ramp with noise, so errors of every size occur.
+        const auto level = static_cast<unsigned>((i % w) * 255 / w);
+        input[i] = SwapRedBlue(MakeColour(level, (level + random() % 64) & 0xFF, 255 - level));
+    }
+    for (int method = 0; method < kDitherMethodCount; ++method) {
+        for (int serp = 0; serp <= 1; ++serp) {
+            std::vector<BufferWord> expected = input;
+            ReferenceRemap(expected, w, h, 0, method, 100, serp != 0);
+            std::vector<BufferWord> buffer = input;
+            ASSERT_TRUE(RemapPixels(buffer, w, h, std::span<const ColourValue>(palette).first(2),
+                                    ditherTable[static_cast<std::size_t>(method)], 100, serp != 0));
+            ASSERT_EQ(buffer, expected) << "method " << method << " serpentine " << serp;
+        }
+    }
 }
 
 TEST_F(RemapTest, RemapPixelsRefusesWhatItCannotDo) {
