@@ -1,7 +1,7 @@
-// The platform's picture loader for a program without a display. Qt is loaded only
-// when a file reaches this reader, that is when no reader before it in the chain took
-// the file: the loader lives in a small module beside the program, opened on first use.
-// Without the module the reader declines every file.
+// The platform's picture loaders for a program without a display. Qt is loaded only
+// when a file reaches one of them and the reader must look inside it: the loaders live
+// in a small module beside the program, opened on first use. Without the module they
+// decline every file.
 #include "platform/qt_loader_module/qt_loader_module.h"
 #include "platform/qt_picture_loader.h"
 
@@ -22,38 +22,62 @@ std::string ModulePath() {
     return (program.parent_path() / kQtLoaderModuleFile).string();
 }
 
-// The module's reader, loaded once; nothing when the module is missing or unusable.
-const PictureReader* LoadedReader() {
-    static const std::optional<PictureReader> reader = []() -> std::optional<PictureReader> {
+// The module's entry point, found once; nothing when the module is missing or unusable.
+QtLoaderModuleEntry ModuleEntry() {
+    static const QtLoaderModuleEntry entry = []() -> QtLoaderModuleEntry {
         void* module = dlopen(ModulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
         if (module == nullptr) {
             module = dlopen(kQtLoaderModuleFile, RTLD_NOW | RTLD_LOCAL);
         }
-        if (module == nullptr) {
-            return std::nullopt;
-        }
         // The module stays loaded until the program ends: Qt cannot be unloaded safely.
-        const auto entry = reinterpret_cast<QtLoaderModuleEntry>(dlsym(module, kQtLoaderModuleEntryName));
-        if (entry == nullptr) {
-            return std::nullopt;
-        }
-        PictureReader loaded;
-        entry(&loaded);
-        return loaded;
+        return module != nullptr ? reinterpret_cast<QtLoaderModuleEntry>(dlsym(module, kQtLoaderModuleEntryName))
+                                 : nullptr;
     }();
-    return reader ? &*reader : nullptr;
+    return entry;
+}
+
+// One loader's reader, made by the module on first use.
+const PictureReader* LoadedReader(QtLoader loader) {
+    static std::optional<PictureReader> readers[3];
+    static bool asked[3] = {false, false, false};
+    const auto index = static_cast<std::size_t>(loader);
+    if (!asked[index]) {
+        asked[index] = true;
+        if (const QtLoaderModuleEntry entry = ModuleEntry()) {
+            PictureReader reader;
+            entry(static_cast<int>(loader), &reader);
+            readers[index] = std::move(reader);
+        }
+    }
+    return readers[index] ? &*readers[index] : nullptr;
+}
+
+// Whether a file could be the loader's at all, judged by its first bytes, so that files
+// the loaders ahead of our own readers will decline never open the module.
+bool MightBe(QtLoader loader, std::span<const std::uint8_t> file) {
+    switch (loader) {
+    case QtLoader::Bitmap: return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
+    case QtLoader::Icon:
+        return file.size() >= 4 && file[0] == 0 && file[1] == 0 && (file[2] == 1 || file[2] == 2) && file[3] == 0;
+    case QtLoader::Picture: return true;
+    }
+    return false;
+}
+
+PictureReader LazyReader(QtLoader loader) {
+    return {std::string(kQtLoaderNames[static_cast<std::size_t>(loader)]),
+            [loader](std::span<const std::uint8_t> file, std::string_view path) {
+                const PictureReader* reader = MightBe(loader, file) ? LoadedReader(loader) : nullptr;
+                return reader != nullptr ? reader->check(file, path) : ReaderCheck{};
+            },
+            [loader](std::span<const std::uint8_t> file, std::string_view path) {
+                const PictureReader* reader = LoadedReader(loader);
+                return reader != nullptr ? reader->decode(file, path) : std::optional<Picture>{};
+            }};
 }
 
 } // namespace
 
-PictureReader QtPictureReader() {
-    return {std::string(kQtLoaderName),
-            [](std::span<const std::uint8_t> file, std::string_view path) {
-                const PictureReader* reader = LoadedReader();
-                return reader != nullptr ? reader->check(file, path) : ReaderCheck{};
-            },
-            [](std::span<const std::uint8_t> file, std::string_view path) {
-                const PictureReader* reader = LoadedReader();
-                return reader != nullptr ? reader->decode(file, path) : std::optional<Picture>{};
-            }};
-}
+PictureReader QtBitmapReader() { return LazyReader(QtLoader::Bitmap); }
+PictureReader QtIconReader() { return LazyReader(QtLoader::Icon); }
+PictureReader QtPictureReader() { return LazyReader(QtLoader::Picture); }

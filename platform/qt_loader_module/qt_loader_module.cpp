@@ -3,6 +3,10 @@
 
 #include "platform/qt_picture_loader.h"
 
-extern "C" __attribute__((visibility("default"))) void QuillmorphQtLoaderReader(PictureReader* reader) {
-    *reader = QtPictureReader();
+extern "C" __attribute__((visibility("default"))) void QuillmorphQtLoaderReader(int loader, PictureReader* reader) {
+    switch (static_cast<QtLoader>(loader)) {
+    case QtLoader::Bitmap: *reader = QtBitmapReader(); break;
+    case QtLoader::Icon: *reader = QtIconReader(); break;
+    case QtLoader::Picture: *reader = QtPictureReader(); break;
+    }
 }

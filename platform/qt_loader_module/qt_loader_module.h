@@ -1,6 +1,6 @@
-// The module that carries the Qt picture loader for programs that do not link Qt
+// The module that carries the Qt picture loaders for programs that do not link Qt
 // themselves. It is opened with dlopen and has one entry point, which fills in the
-// loader's reader.
+// reader of one of the loaders.
 #pragma once
 
 #include "imaging/picture_reader.h"
@@ -9,7 +9,9 @@
 
 constexpr const char* kQtLoaderModuleFile = "libquillmorph_qt_loader.so";
 constexpr const char* kQtLoaderModuleEntryName = "QuillmorphQtLoaderReader";
-// The reader's name, also known without opening the module.
-constexpr std::string_view kQtLoaderName = "platform loader";
+// The loaders, in the order of the chain, with the names they are known by before the
+// module is opened.
+enum class QtLoader { Bitmap = 0, Icon = 1, Picture = 2 };
+constexpr std::string_view kQtLoaderNames[] = {"bitmap loader", "icon loader", "platform loader"};
 
-using QtLoaderModuleEntry = void (*)(PictureReader* reader);
+using QtLoaderModuleEntry = void (*)(int loader, PictureReader* reader);
