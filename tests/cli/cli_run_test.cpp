@@ -63,8 +63,8 @@ class CliRunTest : public ::testing::Test {
     }
     std::string WriteBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
         const std::string path = (folder / name).string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     }
     // The PNG that `decode` wrote equals the bytes decoded in the mode.
@@ -133,7 +133,8 @@ TEST_F(CliRunTest, DecodeTruncatesALongFileWithAWarning) {
     const std::string png = (folder / "long.png").string();
     const CliRun run = Cli({"decode", dump, png, "--mode", "1"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.errors, "quillmorph-cli: warning: " + dump + " is longer than 20480 bytes; the rest is ignored\n");
+    EXPECT_EQ(run.errors,
+              "quillmorph-cli: warning: " + dump + " is longer than 20480 bytes; the rest is ignored\n");
     EXPECT_TRUE(PngHoldsDump(png, std::span<const std::uint8_t>(bytes.data(), 20480), 1));
 }
 
@@ -160,10 +161,10 @@ TEST_F(CliRunTest, FailuresAndUsageErrorsHaveTheirOwnExitStatus) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.errors, "quillmorph-cli: The file 'nothing.png' does not exist.\n");
 
-    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"decode", "a", "b.png"},
-                                                 std::vector<std::string>{"decode", "a", "b.png", "--mode", "3"},
-                                                 std::vector<std::string>{"convert", "a"},
-                                                 std::vector<std::string>{"frobnicate"}}) {
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"decode", "a", "b.png"},
+          std::vector<std::string>{"decode", "a", "b.png", "--mode", "3"},
+          std::vector<std::string>{"convert", "a"}, std::vector<std::string>{"frobnicate"}}) {
         const CliRun run = Cli(wrong);
         EXPECT_EQ(run.status, 2) << wrong[0];
         EXPECT_NE(run.errors.find("Try 'quillmorph-cli --help'."), std::string::npos) << run.errors;

@@ -114,7 +114,8 @@ class DumpRoundTripTest : public ::testing::Test {
     // A picture of the mode's width, each pixel a random logical colour of the mode.
     static Picture RandomLogicalPicture(const ScreenMode& mode, int lines, std::mt19937& random) {
         std::uniform_int_distribution<int> logical(0, mode.colourCount - 1);
-        Picture picture{mode.width, lines, std::vector<BufferWord>(static_cast<std::size_t>(mode.width) * lines)};
+        Picture picture{mode.width, lines,
+                        std::vector<BufferWord>(static_cast<std::size_t>(mode.width) * lines)};
         for (BufferWord& word : picture.pixels) {
             word = SwapRedBlue(PaletteEntry(mode.number, logical(random)));
         }
@@ -165,7 +166,8 @@ TEST_F(DumpRoundTripTest, BytesTheWriterCanProduceSurviveDecodingAndEncoding) {
 
 TEST_F(DumpRoundTripTest, AMode1DumpReadInModes1And4) {
     std::mt19937 random(1);
-    const std::vector<std::uint8_t> bytes = Encode(RandomLogicalPicture(*ScreenModeByNumber(1), 256, random), 1);
+    const std::vector<std::uint8_t> bytes =
+        Encode(RandomLogicalPicture(*ScreenModeByNumber(1), 256, random), 1);
     ASSERT_EQ(bytes.size(), 20480u);
 
     const int mode1 = ConvertBBCScreen(bytes, 1);
@@ -257,7 +259,8 @@ TEST(DumpReaderCorpusTest, ReferenceRenderingsMatchPixelForPixel) {
         int differing = 0;
         for (int y = 0; y < c.lines; ++y) {
             for (int x = 0; x < 320; ++x) {
-                differing += PixelAt(*reference, x, c.firstRow + y) != PixelAt(*dump.picture, x / 2, y) ? 1 : 0;
+                differing +=
+                    PixelAt(*reference, x, c.firstRow + y) != PixelAt(*dump.picture, x / 2, y) ? 1 : 0;
             }
         }
         EXPECT_EQ(differing, 0);

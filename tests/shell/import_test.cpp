@@ -24,8 +24,9 @@
 
 namespace {
 
-constexpr const char* kSizeQuestion = "This file is larger than the size expected of a standard BBC Micro image "
-                                      "file.\n\nDo you wish to proceed (file will be truncated)?";
+constexpr const char* kSizeQuestion =
+    "This file is larger than the size expected of a standard BBC Micro image "
+    "file.\n\nDo you wish to proceed (file will be truncated)?";
 
 std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
     std::mt19937 random(seed);
@@ -46,8 +47,8 @@ class ImportTest : public DesktopTest {
   protected:
     std::string WriteBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         const std::string path = (folder / name).string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     }
     static void SelectMode(int modeNumber) {
@@ -80,8 +81,8 @@ class ImportTest : public DesktopTest {
         }
         if (working->width != expected.picture->width || working->height != expected.picture->height ||
             working->pixels != expected.picture->pixels) {
-            return ::testing::AssertionFailure() << "working picture " << working->width << " x " << working->height
-                                                 << " differs from the decoded dump";
+            return ::testing::AssertionFailure() << "working picture " << working->width << " x "
+                                                 << working->height << " differs from the decoded dump";
         }
         return ::testing::AssertionSuccess();
     }
@@ -217,8 +218,8 @@ TEST_F(ImportTest, ResetImageReloadsTheDumpAsAnOrdinaryPictureAndFails) {
     QueueMessageBoxAnswer(MessageAnswer::Ok);
     ASSERT_TRUE(DispatchQueued());
     ASSERT_EQ(ShownMessageBoxes().size(), 1u);
-    EXPECT_EQ(ShownMessageBoxes()[0].text,
-              "Unfortunately an error has occurred.\n\nReason: The file 'SCREEN' is not a recognised image format.");
+    EXPECT_EQ(ShownMessageBoxes()[0].text, "Unfortunately an error has occurred.\n\nReason: The file "
+                                           "'SCREEN' is not a recognised image format.");
     EXPECT_EQ(sourcePath, "");
     EXPECT_FALSE(PictureExists(workingPicture));
 }
@@ -288,8 +289,8 @@ TEST_F(ImportTest, AChosenColourStaysWithItsModeAcrossModeSwitches) {
 // so writes the very dump the desktop saves.
 TEST_F(ImportTest, TheConvertersAutoPaletteIsTheDesktops) {
     // Noisy blocks, mostly near green, then magenta, then cyan and red.
-    const std::array<ColourValue, 8> bases{physicalColours[2], physicalColours[2], physicalColours[2],
-                                           physicalColours[5], physicalColours[5], physicalColours[6],
+    const std::array<ColourValue, 8> bases{physicalColours[2], physicalColours[2],       physicalColours[2],
+                                           physicalColours[5], physicalColours[5],       physicalColours[6],
                                            physicalColours[1], MakeColour(128, 128, 128)};
     std::mt19937 random(11);
     Picture photo{240, 180, std::vector<BufferWord>(240 * 180)};
@@ -297,7 +298,8 @@ TEST_F(ImportTest, TheConvertersAutoPaletteIsTheDesktops) {
         for (int x = 0; x < photo.width; ++x) {
             const ColourValue base = bases[static_cast<std::size_t>(((x / 20) * 7 + (y / 15) * 3) % 8)];
             const auto noisy = [&](unsigned channel) {
-                return static_cast<unsigned>(ClampChannel(static_cast<int>(channel), static_cast<int>(random() % 81) - 40));
+                return static_cast<unsigned>(
+                    ClampChannel(static_cast<int>(channel), static_cast<int>(random() % 81) - 40));
             };
             photo.pixels[static_cast<std::size_t>(y) * photo.width + x] =
                 SwapRedBlue(MakeColour(noisy(RedOf(base)), noisy(GreenOf(base)), noisy(BlueOf(base))));
@@ -313,21 +315,27 @@ TEST_F(ImportTest, TheConvertersAutoPaletteIsTheDesktops) {
         QueueDropEvent(mainWindow, {source});
         SelectMode(modeNumber);
         QueueControlEvent(autoPaletteButton);
-        const std::string saved = (folder / ("DESK" + std::to_string(modeNumber))).string();
+        // Same names in two folders, so that the sidecars can be compared too.
+        const std::string name = "MODE" + std::to_string(modeNumber);
+        std::filesystem::create_directories(folder / "desktop");
+        std::filesystem::create_directories(folder / "cli");
+        const std::string saved = (folder / "desktop" / name).string();
         QueueFileDialogAnswer(saved, 0);
         QueueCommandEvent(mainWindow, cmdSaveAs);
         ASSERT_TRUE(DispatchQueued());
         std::string names;
         bool allDefault = true;
         for (int k = 0; k < mode.colourCount; ++k) {
-            const auto at = std::find(physicalColours.begin(), physicalColours.end(), PaletteEntry(modeNumber, k));
+            const auto at =
+                std::find(physicalColours.begin(), physicalColours.end(), PaletteEntry(modeNumber, k));
             ASSERT_NE(at, physicalColours.end());
             names += (k == 0 ? "" : ",") + std::to_string(at - physicalColours.begin());
-            allDefault = allDefault && PaletteEntry(modeNumber, k) == DefaultLogicalColour(k, mode.bitsPerPixel);
+            allDefault =
+                allDefault && PaletteEntry(modeNumber, k) == DefaultLogicalColour(k, mode.bitsPerPixel);
         }
         EXPECT_FALSE(allDefault) << names;
 
-        const std::string cli = (folder / ("CLI" + std::to_string(modeNumber))).string();
+        const std::string cli = (folder / "cli" / name).string();
         const std::string given = (folder / ("GIVEN" + std::to_string(modeNumber))).string();
         const std::string run = std::string("'") + QUILLMORPH_CLI + "' convert '" + source + "' '" + cli +
                                 "' --mode " + std::to_string(modeNumber) + " --auto-palette && '" +
