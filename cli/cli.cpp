@@ -195,8 +195,12 @@ int WritePicturePng(int picture, const std::string& path) {
 int Decode(const ConvertOptions& o) {
     const ScreenMode* mode = ScreenModeByNumber(o.mode);
     std::error_code error;
-    if (std::filesystem::is_directory(o.input, error) || !std::filesystem::exists(o.input, error)) {
+    if (!std::filesystem::exists(o.input, error)) {
         return Fail("The file '" + std::string(FileNameOf(o.input)) + "' was not found.");
+    }
+    // As the import command: a folder, a pipe or a device is not a dump to open.
+    if (!std::filesystem::is_regular_file(o.input, error)) {
+        return Fail("Failed to open requested file.");
     }
     std::ifstream in(o.input, std::ios::binary);
     if (!in) {

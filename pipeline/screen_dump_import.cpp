@@ -11,11 +11,11 @@ void ImportScreenDump() {
     if (sourcePath.empty()) {
         return;
     }
-    const auto data = ReadScreenDumpFile(sourcePath);
-    if (!data) {
-        return;
-    }
-    const int decoded = ConvertBBCScreen(*data, screenMode);
+    // The file's bytes live only until they are decoded.
+    const int decoded = [] {
+        const auto data = ReadScreenDumpFile(sourcePath);
+        return data ? ConvertBBCScreen(*data, screenMode) : 0;
+    }();
     if (decoded == 0) {
         return;
     }

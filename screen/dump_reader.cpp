@@ -4,6 +4,8 @@
 #include "shell/state/app_state.h"
 #include "platform/platform.h"
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -113,7 +115,9 @@ std::optional<std::vector<std::uint8_t>> ReadScreenDumpFile(std::string_view pat
     const std::filesystem::path filePath(path);
     std::error_code error;
     std::ifstream in;
-    if (!std::filesystem::is_directory(filePath, error)) {
+    // Only plain files: a folder cannot be read, and opening a pipe or a device would
+    // wait for a writer or never end.
+    if (std::filesystem::is_regular_file(filePath, error)) {
         in.open(filePath, std::ios::binary);
     }
     const std::uint64_t length = in.is_open() ? std::filesystem::file_size(filePath, error) : 0;

@@ -77,4 +77,38 @@ TEST_F(AutoPaletteTest, TheMostFrequentColourComesFirstAndOnlyTheModesColoursCha
     EXPECT_EQ(Row(3, 2), (std::vector<ColourValue>{0, 0}));
 }
 
+TEST_F(AutoPaletteTest, BlackAndWhiteInTheOrderOfTheirFrequency) {
+    // 100 pixels nearest black and 50 nearest white, then the reverse; the sample
+    // stretches them to 320 columns without changing which is the more frequent.
+    const ColourValue dark = MakeColour(30, 20, 40);
+    const ColourValue light = MakeColour(230, 240, 220);
+    for (const bool blackFirst : {true, false}) {
+        SCOPED_TRACE(blackFirst ? "100 black, 50 white" : "100 white, 50 black");
+        ASSERT_TRUE(CreatePicture(4, 150, 1));
+        FillBox(4, 0, 0, 100, 1, blackFirst ? dark : light);
+        FillBox(4, 100, 0, 50, 1, blackFirst ? light : dark);
+        AutoPalette(4, 0);
+        EXPECT_EQ(Row(0, 2), blackFirst ? (std::vector<ColourValue>{0, 0xFFFFFF})
+                                        : (std::vector<ColourValue>{0xFFFFFF, 0}));
+    }
+}
+
+TEST_F(AutoPaletteTest, CountedColoursFillTheWholeMode2PaletteInSortOrder) {
+    // A picture already of the sample's size, so every pixel is counted once: blue the
+    // most frequent, then the others with counts in the order of 5, 3, 8, 1, _, 2, 7, 4.
+    ASSERT_TRUE(CreatePicture(4, 320, 256));
+    FillBox(4, 0, 0, 320, 256, physicalColours[4]);
+    const std::array<int, 8> counts{5, 3, 8, 1, 0, 2, 7, 4};
+    int x = 0;
+    for (std::size_t colour = 0; colour < 8; ++colour) {
+        for (int n = 0; n < counts[colour]; ++n) {
+            PlotPixel(4, x++, 100, physicalColours[colour]);
+        }
+    }
+    AutoPalette(4, 2);
+    EXPECT_EQ(Row(2, 8), (std::vector<ColourValue>{physicalColours[4], physicalColours[2], physicalColours[6],
+                                                   physicalColours[0], physicalColours[7], physicalColours[1],
+                                                   physicalColours[5], physicalColours[3]}));
+}
+
 } // namespace

@@ -45,12 +45,26 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
     SimulateMousePosition({100, 120});
     int selector = 0;
     bool enabledMeanwhile = false;
+    std::string title;
+    PixelSize size;
+    ScreenPoint position;
+    std::vector<int> controls;
+    std::vector<ControlRect> geometry;
+    std::vector<int> pictures;
     SetTestIdleHook([&] {
         selector = NewestWindow();
         if (selector == 0) {
             return;
         }
         enabledMeanwhile = WindowEnabled(mainWindow);
+        title = WindowTitle(selector);
+        size = WindowClientSize(selector);
+        position = WindowClientPosition(selector);
+        controls = WindowControls(selector);
+        for (const int control : controls) {
+            geometry.push_back(ControlGeometry(control));
+            pictures.push_back(ControlPicture(control));
+        }
         // The close box and a command of the main window are read and dropped.
         QueueCloseRequest(mainWindow);
         QueueCommandEvent(mainWindow, cmdExit);
@@ -66,6 +80,39 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
     EXPECT_EQ(ReadPixel(firstSwatchPicture + 1, 5, 5), physicalColours[2]);
     EXPECT_FALSE(WindowExists(selector));
     EXPECT_EQ(ReadPixel(firstSelectorSwatchPicture + 7, 3, 3), 0xFFFFFFu);
+
+    // A row of all eight colours, 30 pixels apart, at the pointer.
+    EXPECT_EQ(title, "Palette Selector");
+    EXPECT_EQ(size.width, 239);
+    EXPECT_EQ(size.height, 29);
+    EXPECT_EQ(position.x, 100);
+    EXPECT_EQ(position.y, 120);
+    ASSERT_EQ(controls.size(), 8u);
+    for (int k = 0; k < 8; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        EXPECT_EQ(controls[at], firstSelectorSwatchControl + k);
+        EXPECT_EQ(geometry[at].x, 30 * k);
+        EXPECT_EQ(geometry[at].y, 0);
+        EXPECT_EQ(geometry[at].width, 25);
+        EXPECT_EQ(geometry[at].height, 25);
+        EXPECT_EQ(pictures[at], firstSelectorSwatchPicture + k);
+        EXPECT_EQ(ReadPixel(firstSelectorSwatchPicture + k, 12, 12), physicalColours[at]);
+    }
+
+    // The colour already assigned is stored and converted again all the same.
+    QueueDropEvent(mainWindow, {WritePicture("p.png", 16, 16, 0x00FF00)});
+    ASSERT_TRUE(DispatchQueued());
+    ForgetConversion();
+    SetTestIdleHook([&] {
+        if (NewestWindow() != 0) {
+            QueueControlEvent(firstSelectorSwatchControl + 2);
+            SetTestIdleHook(nullptr);
+        }
+    });
+    QueueControlEvent(firstSwatchControl + 1);
+    ASSERT_TRUE(DispatchQueued());
+    EXPECT_EQ(PaletteEntry(1, 1), physicalColours[2]);
+    EXPECT_TRUE(Refreshed());
 }
 
 TEST_F(WindowsTest, ZoomedPreviewShowsTheConversionEnlargedUntilClicked) {
