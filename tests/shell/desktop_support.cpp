@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "desktop_support.h"
 
 #include "imaging/picture.h"
@@ -10,6 +8,7 @@
 #include "shell/startup.h"
 #include "shell/state/app_state.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 void DesktopTest::SetUp() {
@@ -38,13 +37,22 @@ bool DesktopTest::DispatchQueued() {
 }
 
 std::string DesktopTest::WritePicture(const std::string& name, int width, int height, ColourValue colour) {
-    Picture picture{width, height, std::vector<BufferWord>(static_cast<std::size_t>(width) * height, SwapRedBlue(colour))};
+    return WritePicture(name, Picture{width, height,
+                                      std::vector<BufferWord>(static_cast<std::size_t>(width) * height,
+                                                              SwapRedBlue(colour))});
+}
+
+std::string DesktopTest::WritePicture(const std::string& name, const Picture& picture) {
     const std::string path = (folder / name).string();
     std::string reason;
     EXPECT_TRUE(WritePngFile(picture, path, reason)) << reason;
     return path;
 }
 
-bool DesktopTest::Refreshed() { return PictureExists(convertedPicture); }
+bool DesktopTest::Refreshed() {
+    return PictureExists(convertedPicture);
+}
 
-void DesktopTest::ForgetConversion() { DiscardPicture(convertedPicture); }
+void DesktopTest::ForgetConversion() {
+    DiscardPicture(convertedPicture);
+}
