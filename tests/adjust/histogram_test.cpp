@@ -1,4 +1,5 @@
 #include "adjust/histogram.h"
+
 #include "imaging/picture.h"
 
 #include <gtest/gtest.h>

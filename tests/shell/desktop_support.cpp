@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include "desktop_support.h"
 
 #include "imaging/picture.h"
@@ -8,7 +10,6 @@
 #include "shell/startup.h"
 #include "shell/state/app_state.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 void DesktopTest::SetUp() {
@@ -49,10 +50,6 @@ std::string DesktopTest::WritePicture(const std::string& name, const Picture& pi
     return path;
 }
 
-bool DesktopTest::Refreshed() {
-    return PictureExists(convertedPicture);
-}
+bool DesktopTest::Refreshed() { return PictureExists(convertedPicture); }
 
-void DesktopTest::ForgetConversion() {
-    DiscardPicture(convertedPicture);
-}
+void DesktopTest::ForgetConversion() { DiscardPicture(convertedPicture); }

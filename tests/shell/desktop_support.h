@@ -6,6 +6,8 @@
 #include "imaging/picture.h"
 #include "platform/events.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 

@@ -1,5 +1,8 @@
-#include "adjust/brightness_contrast_gamma.h"
+#include <gtest/gtest.h>
+
 #include "desktop_support.h"
+
+#include "adjust/brightness_contrast_gamma.h"
 #include "imaging/picture.h"
 #include "platform/controls.h"
 #include "platform/menus.h"
@@ -16,10 +19,10 @@
 #include <QApplication>
 #include <QTest>
 #include <QWidget>
+
 #include <algorithm>
 #include <deque>
 #include <functional>
-#include <gtest/gtest.h>
 #include <memory>
 #include <regex>
 #include <tuple>
