@@ -60,6 +60,20 @@ TEST_F(HistogramTest, AllBlackHasNoBarsAndAPureRedPixelSetsTheColourFlag) {
     EXPECT_EQ(data.green[128], 99);
 }
 
+TEST_F(HistogramTest, AllWhiteFillsOnlyTheLastLuminanceColumn) {
+    ASSERT_TRUE(CreatePicture(4, 4, 4));
+    FillBox(4, 0, 0, 4, 4, 0xFFFFFF);
+    const HistogramData data = ComputeHistogram(4);
+    EXPECT_FALSE(data.colour);
+    EXPECT_EQ(data.meanLuminance, 255.0F);
+    EXPECT_EQ(data.luminance[255], 16);
+    const int graph = DrawHistogramGraph(data.luminance, data.barScale);
+    EXPECT_EQ(BlackRowsInColumn(graph, 256), 81);
+    for (int x = 1; x < 256; ++x) {
+        EXPECT_EQ(BlackRowsInColumn(graph, x), 2) << x;
+    }
+}
+
 TEST_F(HistogramTest, BarsRiseTheirRoundedLengthAboveTheBottomRow) {
     std::array<std::int32_t, 256> counts{};
     counts[10] = 2;  // 2 * 2.5 = 5 -> rows 77..80

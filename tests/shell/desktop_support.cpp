@@ -38,7 +38,12 @@ bool DesktopTest::DispatchQueued() {
 }
 
 std::string DesktopTest::WritePicture(const std::string& name, int width, int height, ColourValue colour) {
-    Picture picture{width, height, std::vector<BufferWord>(static_cast<std::size_t>(width) * height, SwapRedBlue(colour))};
+    return WritePicture(name, Picture{width, height,
+                                      std::vector<BufferWord>(static_cast<std::size_t>(width) * height,
+                                                              SwapRedBlue(colour))});
+}
+
+std::string DesktopTest::WritePicture(const std::string& name, const Picture& picture) {
     const std::string path = (folder / name).string();
     std::string reason;
     EXPECT_TRUE(WritePngFile(picture, path, reason)) << reason;

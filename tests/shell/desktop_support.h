@@ -3,7 +3,10 @@
 #pragma once
 
 #include "imaging/colour.h"
+#include "imaging/picture.h"
 #include "platform/events.h"
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -17,6 +20,8 @@ class DesktopTest : public ::testing::Test {
     bool DispatchQueued();
     // A PNG of width x height in one colour, in the test's own folder.
     std::string WritePicture(const std::string& name, int width, int height, ColourValue colour);
+    // A PNG of the given picture, in the test's own folder.
+    std::string WritePicture(const std::string& name, const Picture& picture);
     // True when the last handled events ran a refresh (picture 7 made anew).
     bool Refreshed();
     // Forgets picture 7 so that the next refresh is visible to Refreshed().
