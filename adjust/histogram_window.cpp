@@ -59,12 +59,7 @@ int DisplayHistogram(int picture, int parentWindow) {
             ShowPictureInControl(stripFrame, pictures[4 + index]);
         }
         ShowWindow(window);
-        while (true) {
-            const Event event = WaitEvent();
-            if (event.kind == EventKind::None || (event.kind == EventKind::CloseRequest && event.window == window)) {
-                break;
-            }
-        }
+        WaitForCloseOrControl(window, 0);
         CloseWindow(window);
     }
     for (const int number : pictures) {

@@ -103,6 +103,16 @@ Event WaitEvent() {
     return TakeFirst();
 }
 
+void WaitForCloseOrControl(int window, int control) {
+    while (true) {
+        const Event event = WaitEvent();
+        if (event.kind == EventKind::None || (event.kind == EventKind::CloseRequest && event.window == window) ||
+            (control != 0 && event.kind == EventKind::Control && event.control == control)) {
+            return;
+        }
+    }
+}
+
 int DroppedFileCount(int drop) {
     const auto* paths = FindDrop(drop);
     return paths ? static_cast<int>(paths->size()) : 0;

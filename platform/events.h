@@ -26,6 +26,11 @@ Event WaitEvent();
 // Returns the next event without waiting when one is queued.
 bool PollEvent(Event& event);
 
+// The nested loop of a window that only waits to be dismissed: reads and drops every
+// event until a close request for `window` or a control event from `control` (0 for
+// none) arrives, or the platform has gone.
+void WaitForCloseOrControl(int window, int control);
+
 // The files of a drop, in the order dropped; a drop lives until FinishDrop.
 int DroppedFileCount(int drop);
 std::string DroppedFilePath(int drop, int index); // "" outside 0..count-1

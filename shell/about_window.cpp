@@ -82,13 +82,7 @@ void ShowAbout() {
     }
     SetWindowEnabled(mainWindow, false);
     InstallGadgetColourCallback(aboutWindow);
-    while (true) {
-        const Event event = WaitEvent();
-        if (event.kind == EventKind::None || (event.kind == EventKind::CloseRequest && event.window == aboutWindow) ||
-            (event.kind == EventKind::Control && event.control == okayButton)) {
-            break;
-        }
-    }
+    WaitForCloseOrControl(aboutWindow, okayButton);
     CloseWindow(aboutWindow);
     aboutWindow = 0;
     SetWindowEnabled(mainWindow, true);

@@ -29,14 +29,7 @@ void RunPreview(int picture, int width, int height, const WindowSpec& spec) {
     ShowPictureInControl(frame, scratchPicture);
     SetClickReporting(frame, true);
     ShowWindow(window);
-    while (true) {
-        const Event event = WaitEvent();
-        if (event.kind == EventKind::None ||
-            (event.kind == EventKind::CloseRequest && event.window == window) ||
-            (event.kind == EventKind::Control && event.control == frame)) {
-            break;
-        }
-    }
+    WaitForCloseOrControl(window, frame);
     CloseWindow(window);
     FreePicture(scratchPicture);
     SetWindowEnabled(mainWindow, true);
