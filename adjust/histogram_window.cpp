@@ -42,14 +42,14 @@ int DisplayHistogram(int picture, int parentWindow) {
         pictures.push_back(DrawHistogramStrip(channel));
     }
 
-    WindowSpec spec;
-    spec.title = "Quillmorph - Histogram";
-    spec.width = 275;
-    spec.height = 430;
-    spec.placement = WindowPlacement::CentreOfScreen;
-    spec.owner = parentWindow;
-    spec.frame = WindowFrame::TitleBarWithClose;
-    const int window = OpenWindow(spec);
+    WindowSpec layout;
+    layout.title = "Quillmorph - Histogram";
+    layout.width = 275;
+    layout.height = 430;
+    layout.placement = WindowPlacement::CentreOfScreen;
+    layout.owner = parentWindow;
+    layout.frame = WindowFrame::TitleBarWithClose;
+    const int window = OpenWindow(layout);
     if (window != 0) {
         for (const GraphPlacement& graph : shown) {
             const auto index = static_cast<std::size_t>(graph.strip);

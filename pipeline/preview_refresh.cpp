@@ -2,7 +2,7 @@
 
 #include "adjust/brightness_contrast_gamma.h"
 #include "imaging/picture.h"
-#include "pipeline/aspect.h"
+#include "pipeline/screen_shape.h"
 #include "pipeline/remap.h"
 #include "platform/platform.h"
 #include "screen/screen_modes.h"

@@ -46,7 +46,7 @@ struct WindowSpec {
 
 // Creates a window, hidden and of fixed size. Returns its number, or 0 on failure (a size
 // below 1 or the platform not running).
-int OpenWindow(const WindowSpec& spec);
+int OpenWindow(const WindowSpec& layout);
 void ShowWindow(int window);
 // Destroys the window with its controls, menus and tool bar, and every window it owns.
 void CloseWindow(int window);

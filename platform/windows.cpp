@@ -111,14 +111,14 @@ Qt::WindowFlags FlagsFor(WindowFrame frame) {
     return titled;
 }
 
-void Place(QWidget& widget, const WindowSpec& spec, QWidget* owner) {
-    const QSize size(spec.width, spec.height);
-    if (spec.placement == WindowPlacement::At) {
-        widget.move(spec.x, spec.y);
+void Place(QWidget& widget, const WindowSpec& layout, QWidget* owner) {
+    const QSize size(layout.width, layout.height);
+    if (layout.placement == WindowPlacement::At) {
+        widget.move(layout.x, layout.y);
         return;
     }
     QRect area;
-    if (spec.placement == WindowPlacement::CentreOfOwner && owner) {
+    if (layout.placement == WindowPlacement::CentreOfOwner && owner) {
         area = owner->geometry();
     } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         area = screen->availableGeometry();
@@ -130,21 +130,21 @@ void Place(QWidget& widget, const WindowSpec& spec, QWidget* owner) {
 
 } // namespace
 
-int OpenWindow(const WindowSpec& spec) {
-    if (!PlatformActive() || spec.width < 1 || spec.height < 1) {
+int OpenWindow(const WindowSpec& layout) {
+    if (!PlatformActive() || layout.width < 1 || layout.height < 1) {
         return 0;
     }
-    WindowWidget* owner = FindWindow(spec.owner);
+    WindowWidget* owner = FindWindow(layout.owner);
     const int id = AllWindows().next++;
-    auto widget = std::make_unique<WindowWidget>(id, owner ? spec.owner : 0);
+    auto widget = std::make_unique<WindowWidget>(id, owner ? layout.owner : 0);
     widget->setObjectName(QString::fromStdString(WindowObjectName(id)));
-    widget->setWindowFlags(FlagsFor(spec.frame));
-    widget->setWindowTitle(ToQString(spec.title));
-    widget->setFixedSize(spec.width, spec.height);
+    widget->setWindowFlags(FlagsFor(layout.frame));
+    widget->setWindowTitle(ToQString(layout.title));
+    widget->setFixedSize(layout.width, layout.height);
     auto* client = new QWidget(widget.get());
     client->setObjectName(QStringLiteral("client"));
-    client->setGeometry(0, 0, spec.width, spec.height);
-    Place(*widget, spec, owner);
+    client->setGeometry(0, 0, layout.width, layout.height);
+    Place(*widget, layout, owner);
     if (owner) {
         // Owned, not a child: a child window would be disabled with its owner.
         owner->winId();

@@ -44,14 +44,14 @@ std::string VersionLine() {
 }
 
 int OpenAboutWindow() {
-    WindowSpec spec;
-    spec.title = "Quillmorph - About";
-    spec.width = 415;
-    spec.height = 290;
-    spec.placement = WindowPlacement::CentreOfScreen;
-    spec.owner = mainWindow;
-    spec.frame = WindowFrame::TitleBar;
-    aboutWindow = OpenWindow(spec);
+    WindowSpec layout;
+    layout.title = "Quillmorph - About";
+    layout.width = 415;
+    layout.height = 290;
+    layout.placement = WindowPlacement::CentreOfScreen;
+    layout.owner = mainWindow;
+    layout.frame = WindowFrame::TitleBar;
+    aboutWindow = OpenWindow(layout);
     if (aboutWindow == 0) {
         return 0;
     }

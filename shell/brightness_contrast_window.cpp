@@ -94,14 +94,14 @@ std::string GammaLabel(float gamma) {
 }
 
 int OpenBrightnessContrastWindow() {
-    WindowSpec spec;
-    spec.title = "Brightness and Contrast";
-    spec.width = 420;
-    spec.height = 160;
-    spec.placement = WindowPlacement::CentreOfScreen;
-    spec.owner = mainWindow;
-    spec.frame = WindowFrame::TitleBarWithClose;
-    const int window = OpenWindow(spec);
+    WindowSpec layout;
+    layout.title = "Brightness and Contrast";
+    layout.width = 420;
+    layout.height = 160;
+    layout.placement = WindowPlacement::CentreOfScreen;
+    layout.owner = mainWindow;
+    layout.frame = WindowFrame::TitleBarWithClose;
+    const int window = OpenWindow(layout);
     if (window == 0) {
         return 0;
     }

@@ -127,13 +127,13 @@ void ColourSwatchGadget(int window, int control, int picture, int x, int y, int 
 }
 
 int OpenMainWindow() {
-    WindowSpec spec;
-    spec.title = "Quillmorph 0.20";
-    spec.width = 710;
-    spec.height = 420;
-    spec.placement = WindowPlacement::CentreOfScreen;
-    spec.frame = WindowFrame::TitleBarWithCloseMinimise;
-    mainWindow = OpenWindow(spec);
+    WindowSpec layout;
+    layout.title = "Quillmorph 0.20";
+    layout.width = 710;
+    layout.height = 420;
+    layout.placement = WindowPlacement::CentreOfScreen;
+    layout.frame = WindowFrame::TitleBarWithCloseMinimise;
+    mainWindow = OpenWindow(layout);
     if (mainWindow == 0) {
         return 0;
     }

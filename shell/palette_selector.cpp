@@ -10,16 +10,16 @@
 
 int OpenPaletteSelectorWindow() {
     const ScreenPoint pointer = MousePosition();
-    WindowSpec spec;
-    spec.title = "Palette Selector";
-    spec.width = 239;
-    spec.height = 29;
-    spec.placement = WindowPlacement::At;
-    spec.x = pointer.x;
-    spec.y = pointer.y;
-    spec.owner = mainWindow;
-    spec.frame = WindowFrame::Borderless;
-    paletteSelectorWindow = OpenWindow(spec);
+    WindowSpec layout;
+    layout.title = "Palette Selector";
+    layout.width = 239;
+    layout.height = 29;
+    layout.placement = WindowPlacement::At;
+    layout.x = pointer.x;
+    layout.y = pointer.y;
+    layout.owner = mainWindow;
+    layout.frame = WindowFrame::Borderless;
+    paletteSelectorWindow = OpenWindow(layout);
     if (paletteSelectorWindow == 0) {
         return 0;
     }

@@ -11,7 +11,7 @@ namespace {
 
 // Shows picture 9 in a window of its size until the picture is clicked or the window is
 // asked to close, with the main window disabled meanwhile.
-void RunPreview(int picture, int width, int height, const WindowSpec& spec) {
+void RunPreview(int picture, int width, int height, const WindowSpec& layout) {
     if (!PictureExists(picture)) {
         return;
     }
@@ -19,7 +19,7 @@ void RunPreview(int picture, int width, int height, const WindowSpec& spec) {
         FreePicture(scratchPicture);
         return;
     }
-    const int window = OpenWindow(spec);
+    const int window = OpenWindow(layout);
     if (window == 0) {
         FreePicture(scratchPicture);
         return;
@@ -40,26 +40,26 @@ void RunPreview(int picture, int width, int height, const WindowSpec& spec) {
 void ZoomedPreview(int picture) {
     const int width = 640;
     const int height = 2 * previewHeight;
-    WindowSpec spec;
-    spec.title = "Quillmorph - Click on image to close";
-    spec.width = width;
-    spec.height = height;
-    spec.placement = WindowPlacement::CentreOfOwner;
-    spec.owner = mainWindow;
-    spec.frame = WindowFrame::TitleBarWithClose;
-    RunPreview(picture, width, height, spec);
+    WindowSpec layout;
+    layout.title = "Quillmorph - Click on image to close";
+    layout.width = width;
+    layout.height = height;
+    layout.placement = WindowPlacement::CentreOfOwner;
+    layout.owner = mainWindow;
+    layout.frame = WindowFrame::TitleBarWithClose;
+    RunPreview(picture, width, height, layout);
 }
 
 void FullScreenPreview(int picture) {
     const PixelSize display = DisplaySize();
-    WindowSpec spec;
-    spec.title = "";
-    spec.width = display.width;
-    spec.height = display.height;
-    spec.placement = WindowPlacement::At;
-    spec.x = 0;
-    spec.y = 0;
-    spec.owner = mainWindow;
-    spec.frame = WindowFrame::Borderless;
-    RunPreview(picture, display.width, display.height, spec);
+    WindowSpec layout;
+    layout.title = "";
+    layout.width = display.width;
+    layout.height = display.height;
+    layout.placement = WindowPlacement::At;
+    layout.x = 0;
+    layout.y = 0;
+    layout.owner = mainWindow;
+    layout.frame = WindowFrame::Borderless;
+    RunPreview(picture, display.width, display.height, layout);
 }

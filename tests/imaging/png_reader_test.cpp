@@ -70,12 +70,12 @@ TEST(PngReader, CheckReadsTheSizeFromTheHeaderOnly) {
 // may crash or read outside the file (run under the sanitizers), cuts inside the
 // pixel data must fail, and whatever decodes has the header's size.
 TEST(PngReader, SurvivesTruncationAndFlippedBytes) {
-    TestPngSpec spec{7,          5, PNG_COLOR_TYPE_PALETTE, 4, true, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}},
+    TestPngSpec layout{7,          5, PNG_COLOR_TYPE_PALETTE, 4, true, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}},
                      {255, 128}, {}};
     for (int i = 0; i < 20; ++i) {
-        spec.rows.push_back(std::uint8_t(i * 37 % 3 * 0x11));
+        layout.rows.push_back(std::uint8_t(i * 37 % 3 * 0x11));
     }
-    const std::vector<std::uint8_t> file = MakeTestPng(spec);
+    const std::vector<std::uint8_t> file = MakeTestPng(layout);
     ASSERT_FALSE(file.empty());
     const auto whole = DecodePng(file);
     ASSERT_TRUE(whole);

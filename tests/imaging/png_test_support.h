@@ -23,20 +23,20 @@ inline void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
     out->insert(out->end(), data, data + length);
 }
 
-inline bool WriteTestPngInto(const TestPngSpec& spec, std::vector<std::uint8_t>& out, png_structp png,
+inline bool WriteTestPngInto(const TestPngSpec& layout, std::vector<std::uint8_t>& out, png_structp png,
                              png_infop info, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
     png_set_write_fn(png, &out, AppendPngBytes, nullptr);
-    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bitDepth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, png_uint_32(layout.width), png_uint_32(layout.height), layout.bitDepth, layout.colourType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) {
-        png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
+    if (!layout.palette.empty()) {
+        png_set_PLTE(png, info, layout.palette.data(), int(layout.palette.size()));
     }
-    if (!spec.trnsAlpha.empty()) {
-        png_set_tRNS(png, info, spec.trnsAlpha.data(), int(spec.trnsAlpha.size()), nullptr);
+    if (!layout.trnsAlpha.empty()) {
+        png_set_tRNS(png, info, layout.trnsAlpha.data(), int(layout.trnsAlpha.size()), nullptr);
     }
     png_write_info(png, info);
     png_write_image(png, rows);
@@ -44,16 +44,16 @@ inline bool WriteTestPngInto(const TestPngSpec& spec, std::vector<std::uint8_t>&
     return true;
 }
 
-inline std::vector<std::uint8_t> MakeTestPng(TestPngSpec spec) {
+inline std::vector<std::uint8_t> MakeTestPng(TestPngSpec layout) {
     std::vector<std::uint8_t> out;
-    const std::size_t rowBytes = spec.rows.size() / std::size_t(spec.height);
-    std::vector<png_bytep> rows(std::size_t(spec.height));
+    const std::size_t rowBytes = layout.rows.size() / std::size_t(layout.height);
+    std::vector<png_bytep> rows(std::size_t(layout.height));
     for (std::size_t y = 0; y < rows.size(); ++y) {
-        rows[y] = spec.rows.data() + y * rowBytes;
+        rows[y] = layout.rows.data() + y * rowBytes;
     }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    if (!WriteTestPngInto(spec, out, png, info, rows.data())) {
+    if (!WriteTestPngInto(layout, out, png, info, rows.data())) {
         out.clear();
     }
     png_destroy_write_struct(&png, &info);

@@ -19,27 +19,27 @@ struct TestTiffSpec {
 };
 
 // Writes the TIFF through libtiff into a file of the folder and returns its bytes.
-std::vector<std::uint8_t> MakeTestTiff(const TestTiffSpec& spec, const ScratchFolder& folder) {
+std::vector<std::uint8_t> MakeTestTiff(const TestTiffSpec& layout, const ScratchFolder& folder) {
     const std::string path = folder / "test.tif";
     TIFF* tiff = TIFFOpen(path.c_str(), "w");
     if (tiff == nullptr) {
         return {};
     }
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, spec.width);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, spec.height);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, layout.width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, layout.height);
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, spec.samples);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, spec.photometric);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, layout.samples);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, layout.photometric);
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, spec.compression);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, layout.compression);
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 2);
-    if (spec.unassociatedAlpha) {
+    if (layout.unassociatedAlpha) {
         const std::uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
     }
-    std::vector<std::uint8_t> row(spec.width * spec.samples);
-    for (std::uint32_t y = 0; y < spec.height; ++y) {
-        std::copy_n(spec.pixels.begin() + long(y * row.size()), row.size(), row.begin());
+    std::vector<std::uint8_t> row(layout.width * layout.samples);
+    for (std::uint32_t y = 0; y < layout.height; ++y) {
+        std::copy_n(layout.pixels.begin() + long(y * row.size()), row.size(), row.begin());
         TIFFWriteScanline(tiff, row.data(), y, 0);
     }
     TIFFClose(tiff);
@@ -115,11 +115,11 @@ TEST(TiffReader, DeclinesOtherFilesAndHugeSizes) {
 
 TEST(TiffReader, SurvivesTruncationAndFlippedBytes) {
     const ScratchFolder folder;
-    TestTiffSpec spec{6, 5, 3, PHOTOMETRIC_RGB, COMPRESSION_LZW, false, {}};
+    TestTiffSpec layout{6, 5, 3, PHOTOMETRIC_RGB, COMPRESSION_LZW, false, {}};
     for (int i = 0; i < 90; ++i) {
-        spec.pixels.push_back(std::uint8_t(i * 29));
+        layout.pixels.push_back(std::uint8_t(i * 29));
     }
-    const std::vector<std::uint8_t> file = MakeTestTiff(spec, folder);
+    const std::vector<std::uint8_t> file = MakeTestTiff(layout, folder);
     ASSERT_TRUE(DecodeTiff(file));
     int decoded = 0;
     for (std::size_t length = 0; length < file.size(); ++length) {

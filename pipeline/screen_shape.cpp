@@ -1,4 +1,4 @@
-#include "pipeline/aspect.h"
+#include "pipeline/screen_shape.h"
 
 #include "imaging/colour.h"
 #include "imaging/picture.h"

@@ -1,5 +1,5 @@
 #include "imaging/picture.h"
-#include "pipeline/aspect.h"
+#include "pipeline/screen_shape.h"
 #include "shell/state/app_state.h"
 
 #include <gtest/gtest.h>
