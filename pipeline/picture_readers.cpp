@@ -6,6 +6,7 @@
 #include "imaging/ppm_reader.h"
 #include "imaging/tga_reader.h"
 #include "imaging/tiff_reader.h"
+#include "platform/metafile_reader.h"
 #include "platform/qt_picture_loader.h"
 
 void RegisterPictureReaders() {
@@ -17,5 +18,7 @@ void RegisterPictureReaders() {
     RegisterPictureReader(TgaPictureReader());
     RegisterPictureReader(TiffPictureReader());
     RegisterPictureReader(QtPictureReader());
+    RegisterPictureReader(WmfPictureReader());
+    RegisterPictureReader(EmfPictureReader());
     RegisterPictureReader(IlbmPictureReader());
 }

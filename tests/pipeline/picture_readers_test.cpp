@@ -16,7 +16,7 @@ TEST_F(PictureReadersTest, RegistersTheProgramsReadersInOrder) {
     RegisterPictureReaders();
     RegisterPictureReaders(); // registering again replaces, never doubles
     EXPECT_EQ(RegisteredPictureReaderNames(), (std::vector<std::string>{"bitmap loader", "icon loader", "PNG", "PPM", "TGA", "TIFF",
-                                                                  "platform loader", "IFF/ILBM"}));
+                                                                  "platform loader", "WMF", "EMF", "IFF/ILBM"}));
 }
 
 TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
