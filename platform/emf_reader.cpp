@@ -11,9 +11,18 @@
 #include <QRgb>
 #include <QSvgRenderer>
 #include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <string_view>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
@@ -32,6 +41,8 @@ constexpr double kFrameUnitsPerInch = 2540.0; // hundredths of a millimetre
 // The converter writes a few hundred bytes of SVG per record, all held in memory, so
 // the records it is given are limited; a real drawing has far fewer.
 constexpr std::uint32_t kMaxRecords = 1'000'000;
+constexpr std::size_t kMaxSvgBytes = 512u * 1024 * 1024;
+constexpr auto kConversionTimeLimit = std::chrono::seconds(10);
 
 std::uint32_t U32At(std::span<const std::uint8_t> file, std::size_t offset) {
     return static_cast<std::uint32_t>(file[offset]) | (static_cast<std::uint32_t>(file[offset + 1]) << 8) |
@@ -98,7 +109,7 @@ struct FreeDeleter {
 };
 
 // The drawing as SVG sized width x height, or nothing when the converter fails.
-std::optional<QByteArray> ConvertToSvg(std::vector<char>& records, std::int64_t width, std::int64_t height) {
+std::optional<std::string> ConvertToSvg(std::vector<char>& records, std::int64_t width, std::int64_t height) {
     generatorOptions options{};
     std::array<char, 1> noNamespace{};
     options.nameSpace = noNamespace.data();
@@ -112,11 +123,78 @@ std::optional<QByteArray> ConvertToSvg(std::vector<char>& records, std::int64_t 
     std::size_t length = 0;
     const int converted = emf2svg(records.data(), records.size(), &text, &length, &options);
     const std::unique_ptr<char, FreeDeleter> owned(text);
-    if (converted != 1 || text == nullptr || length == 0 ||
-        length > static_cast<std::size_t>(std::numeric_limits<qsizetype>::max())) {
+    if (converted != 1 || text == nullptr || length == 0 || length > kMaxSvgBytes) {
         return std::nullopt;
     }
-    return QByteArray(text, static_cast<qsizetype>(length));
+    return std::string(text, length);
+}
+
+void WriteAll(int descriptor, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(descriptor, bytes.data(), bytes.size());
+        if (written <= 0) {
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+// Runs the converter in a child process. It ends its text handling by shutting
+// fontconfig down, which aborts a process whose Qt still holds fontconfig's caches (the
+// desktop program, always); and it is C code fed with an untrusted file, so a crash or a
+// hang costs only the child, which is stopped after kConversionTimeLimit.
+std::optional<std::string> ConvertInChild(std::vector<char>& records, std::int64_t width, std::int64_t height) {
+    std::array<int, 2> pipeEnds{};
+    if (pipe2(pipeEnds.data(), O_CLOEXEC) != 0) {
+        return std::nullopt;
+    }
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) {
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        return std::nullopt;
+    }
+    if (child == 0) {
+        close(pipeEnds[0]);
+        const std::optional<std::string> svg = ConvertToSvg(records, width, height);
+        if (svg) {
+            WriteAll(pipeEnds[1], *svg);
+        }
+        _exit(svg ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    std::string svg;
+    bool whole = false;
+    const auto deadline = std::chrono::steady_clock::now() + kConversionTimeLimit;
+    std::array<char, 65536> buffer{};
+    while (true) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd wanted{pipeEnds[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&wanted, 1, static_cast<int>(left.count())) <= 0) {
+            break;
+        }
+        const ssize_t got = read(pipeEnds[0], buffer.data(), buffer.size());
+        if (got == 0) {
+            whole = true;
+            break;
+        }
+        if (got < 0 || svg.size() + static_cast<std::size_t>(got) > kMaxSvgBytes) {
+            break;
+        }
+        svg.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    close(pipeEnds[0]);
+    if (!whole) {
+        kill(child, SIGKILL);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!whole || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || svg.empty()) {
+        return std::nullopt;
+    }
+    return svg;
 }
 
 // Text needs Qt's font database, which exists only under a QGuiApplication. The
@@ -148,12 +226,12 @@ class GuiForText {
     bool usable_ = false;
 };
 
-std::optional<Picture> RenderSvg(const QByteArray& svg, int width, int height) {
+std::optional<Picture> RenderSvg(const std::string& svg, int width, int height) {
     const GuiForText gui;
     if (!gui.Usable()) {
         return std::nullopt;
     }
-    QSvgRenderer renderer(svg);
+    QSvgRenderer renderer(QByteArray::fromRawData(svg.data(), static_cast<qsizetype>(svg.size())));
     if (!renderer.isValid()) {
         return std::nullopt;
     }
@@ -198,7 +276,7 @@ std::optional<Picture> DecodeEmf(std::span<const std::uint8_t> file) {
             return std::nullopt;
         }
         const QuietMessages quiet;
-        const std::optional<QByteArray> svg = ConvertToSvg(records, size.width, size.height);
+        const std::optional<std::string> svg = ConvertInChild(records, size.width, size.height);
         if (!svg) {
             return std::nullopt;
         }
@@ -206,6 +284,18 @@ std::optional<Picture> DecodeEmf(std::span<const std::uint8_t> file) {
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+}
+
+std::optional<std::string> ConvertEmfHere(std::span<const std::uint8_t> file) {
+    const ReaderCheck size = CheckEmf(file);
+    if (!size.accepted || !IsAcceptablePictureSize(size.width, size.height)) {
+        return std::nullopt;
+    }
+    std::vector<char> records = WholeRecords(file);
+    if (records.size() < kHeaderBytes) {
+        return std::nullopt;
+    }
+    return ConvertToSvg(records, size.width, size.height);
 }
 
 PictureReader EmfPictureReader() {

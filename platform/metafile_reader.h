@@ -12,11 +12,16 @@
 
 #include "imaging/picture_reader.h"
 
+#include <string>
+
 ReaderCheck CheckWmf(std::span<const std::uint8_t> file);
 std::optional<Picture> DecodeWmf(std::span<const std::uint8_t> file);
 
 ReaderCheck CheckEmf(std::span<const std::uint8_t> file);
 std::optional<Picture> DecodeEmf(std::span<const std::uint8_t> file);
+// The EMF as SVG, converted in this process, for the fuzz target, which must see the
+// converter's own faults; the reader converts in a child process.
+std::optional<std::string> ConvertEmfHere(std::span<const std::uint8_t> file);
 
 PictureReader WmfPictureReader();
 PictureReader EmfPictureReader();

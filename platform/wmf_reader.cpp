@@ -270,9 +270,13 @@ std::optional<Picture> DecodeWmf(std::span<const std::uint8_t> file) {
     if (!IsPlaceable(file) && !IsStandardHeader(file)) {
         return std::nullopt;
     }
+    const bool placeable = IsPlaceable(file);
+    if (placeable && !IsAcceptablePictureSize(PlaceableSize(file).width, PlaceableSize(file).height)) {
+        return std::nullopt;
+    }
     const QuietMessages quiet;
     WmfSession session(file);
-    const ReaderCheck size = IsPlaceable(file) ? PlaceableSize(file) : session.MeasuredSize();
+    const ReaderCheck size = placeable ? PlaceableSize(file) : session.MeasuredSize();
     if (!size.accepted || !IsAcceptablePictureSize(size.width, size.height)) {
         return std::nullopt;
     }
