@@ -7,6 +7,7 @@
 #include "imaging/ppm_reader.h"
 #include "imaging/tga_reader.h"
 #include "imaging/tiff_reader.h"
+#include "platform/metafile_reader.h"
 #include "platform/qt_picture_loader.h"
 
 void RegisterPictureReaders() {
@@ -19,5 +20,7 @@ void RegisterPictureReaders() {
     RegisterPictureReader(TiffPictureReader());
     RegisterPictureReader(JpegPictureReader()); // ahead of the platform's loader: faster, same pixels
     RegisterPictureReader(QtPictureReader());
+    RegisterPictureReader(WmfPictureReader());
+    RegisterPictureReader(EmfPictureReader());
     RegisterPictureReader(IlbmPictureReader());
 }

@@ -1,14 +1,13 @@
 #include "platform/qt_picture_loader.h"
 
+#include "platform/quiet_output.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QImageReader>
 #include <QtGlobal>
 #include <array>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -23,55 +22,6 @@ constexpr std::array<const char*, 2> kPictureFormats = {"jpeg", "gif"};
 // Room for the largest picture the program accepts, as 32-bit pixels, plus headroom
 // for the decoder's own buffers.
 constexpr int kAllocationLimitMiB = 1024;
-
-// Qt's image plugins report damaged files through qWarning, and the libraries behind
-// them (libpng inside icons, libjpeg) print straight to standard error. The desktop
-// program never prints, so both are silenced while a file is read here. Sanitizer
-// builds keep standard error, which is where their reports go.
-void DropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kKeepStandardError = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kKeepStandardError = true;
-#else
-constexpr bool kKeepStandardError = false;
-#endif
-#else
-constexpr bool kKeepStandardError = false;
-#endif
-
-struct QuietMessages {
-    QtMessageHandler previous = qInstallMessageHandler(DropMessage);
-    int savedError = -1;
-
-    QuietMessages() {
-        if (kKeepStandardError) {
-            return;
-        }
-        std::fflush(stderr);
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null < 0) {
-            return;
-        }
-        savedError = dup(STDERR_FILENO);
-        if (savedError >= 0) {
-            dup2(null, STDERR_FILENO);
-        }
-        close(null);
-    }
-    ~QuietMessages() {
-        if (savedError >= 0) {
-            std::fflush(stderr);
-            dup2(savedError, STDERR_FILENO);
-            close(savedError);
-        }
-        qInstallMessageHandler(previous);
-    }
-    QuietMessages(const QuietMessages&) = delete;
-    QuietMessages& operator=(const QuietMessages&) = delete;
-};
 
 // Qt gives a top-down BMP's height as negative.
 QSize HeaderSize(QImageReader& reader) {

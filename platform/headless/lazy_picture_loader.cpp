@@ -3,10 +3,12 @@
 // in a small module beside the program, opened on first use. Without the module they
 // decline every file.
 #include "platform/qt_loader_module/qt_loader_module.h"
+#include "platform/metafile_reader.h"
 #include "platform/qt_picture_loader.h"
 
 #include <dlfcn.h>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -38,8 +40,8 @@ QtLoaderModuleEntry ModuleEntry() {
 
 // One loader's reader, made by the module on first use.
 const PictureReader* LoadedReader(QtLoader loader) {
-    static std::optional<PictureReader> readers[3];
-    static bool asked[3] = {false, false, false};
+    static std::optional<PictureReader> readers[std::size(kQtLoaderNames)];
+    static bool asked[std::size(kQtLoaderNames)] = {};
     const auto index = static_cast<std::size_t>(loader);
     if (!asked[index]) {
         asked[index] = true;
@@ -60,6 +62,13 @@ bool MightBe(QtLoader loader, std::span<const std::uint8_t> file) {
     case QtLoader::Icon:
         return file.size() >= 4 && file[0] == 0 && file[1] == 0 && (file[2] == 1 || file[2] == 2) && file[3] == 0;
     case QtLoader::Picture: return true;
+    case QtLoader::Wmf:
+        // The placeable header's key, or a plain header: type 1 or 2, nine words long.
+        return (file.size() >= 4 && file[0] == 0xD7 && file[1] == 0xCD && file[2] == 0xC6 && file[3] == 0x9A) ||
+               (file.size() >= 4 && (file[0] == 1 || file[0] == 2) && file[1] == 0 && file[2] == 9 && file[3] == 0);
+    case QtLoader::Emf:
+        return file.size() >= 44 && file[0] == 1 && file[1] == 0 && file[2] == 0 && file[3] == 0 &&
+               file[40] == ' ' && file[41] == 'E' && file[42] == 'M' && file[43] == 'F';
     }
     return false;
 }
@@ -81,3 +90,5 @@ PictureReader LazyReader(QtLoader loader) {
 PictureReader QtBitmapReader() { return LazyReader(QtLoader::Bitmap); }
 PictureReader QtIconReader() { return LazyReader(QtLoader::Icon); }
 PictureReader QtPictureReader() { return LazyReader(QtLoader::Picture); }
+PictureReader WmfPictureReader() { return LazyReader(QtLoader::Wmf); }
+PictureReader EmfPictureReader() { return LazyReader(QtLoader::Emf); }

@@ -11,7 +11,7 @@ constexpr const char* kQtLoaderModuleFile = "libquillmorph_qt_loader.so";
 constexpr const char* kQtLoaderModuleEntryName = "QuillmorphQtLoaderReader";
 // The loaders, in the order of the chain, with the names they are known by before the
 // module is opened.
-enum class QtLoader { Bitmap = 0, Icon = 1, Picture = 2 };
-constexpr std::string_view kQtLoaderNames[] = {"bitmap loader", "icon loader", "platform loader"};
+enum class QtLoader { Bitmap = 0, Icon = 1, Picture = 2, Wmf = 3, Emf = 4 };
+constexpr std::string_view kQtLoaderNames[] = {"bitmap loader", "icon loader", "platform loader", "WMF", "EMF"};
 
 using QtLoaderModuleEntry = void (*)(int loader, PictureReader* reader);

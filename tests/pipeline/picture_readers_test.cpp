@@ -2,6 +2,7 @@
 #include "imaging/picture_reader.h"
 #include "imaging/picture_writer.h"
 #include "pipeline/picture_readers.h"
+#include "platform/metafile_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,9 @@ class PictureReadersTest : public ::testing::Test {
 TEST_F(PictureReadersTest, RegistersTheProgramsReadersInOrder) {
     RegisterPictureReaders();
     RegisterPictureReaders(); // registering again replaces, never doubles
-    EXPECT_EQ(RegisteredPictureReaderNames(), (std::vector<std::string>{"bitmap loader", "icon loader", "PNG", "PPM", "TGA", "TIFF", "JPEG",
-                                                                  "platform loader", "IFF/ILBM"}));
+    EXPECT_EQ(RegisteredPictureReaderNames(),
+              (std::vector<std::string>{"bitmap loader", "icon loader", "PNG", "PPM", "TGA", "TIFF", "JPEG",
+                                        "platform loader", "WMF", "EMF", "IFF/ILBM"}));
 }
 
 TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
@@ -46,6 +48,28 @@ TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
         DecodePictureBytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), "t");
     EXPECT_FALSE(result.picture);
     EXPECT_EQ(result.reason, "No reader recognises the file.");
+}
+
+TEST_F(PictureReadersTest, MetafilesReachTheMetafileReaders) {
+    RegisterPictureReaders();
+    const ScratchFolder folder;
+    WriteBytes(folder / "square.wmf", metafile_test::RedSquareWmf(true));
+    WriteBytes(folder / "square.emf", metafile_test::RedSquareEmf());
+    DecodeResult result = DecodePictureFile(folder / "square.wmf");
+    EXPECT_EQ(result.readerName, "WMF");
+    ASSERT_TRUE(result.picture);
+    EXPECT_EQ(result.picture->width, 96);
+    result = DecodePictureFile(folder / "square.emf");
+    EXPECT_EQ(result.readerName, "EMF");
+    ASSERT_TRUE(result.picture);
+    EXPECT_EQ(result.picture->width, 96);
+
+    // An empty box is the metafile reader's file, refused for its size before any drawing.
+    WriteBytes(folder / "empty.wmf", metafile_test::RedSquareWmf(true, 0, 0, 1000));
+    result = DecodePictureFile(folder / "empty.wmf");
+    EXPECT_EQ(result.readerName, "WMF");
+    EXPECT_FALSE(result.picture);
+    EXPECT_EQ(result.reason, "The picture's header gives an empty size of 0 x 0 pixels.");
 }
 
 } // namespace
