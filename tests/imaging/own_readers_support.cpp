@@ -121,3 +121,19 @@ int CheckMalformedFiles(const std::string& folder,
     }
     return seen;
 }
+
+long SweepReader(std::span<const std::uint8_t> file,
+                 const std::function<ReaderCheck(std::span<const std::uint8_t>)>& check,
+                 const std::function<std::optional<Picture>(std::span<const std::uint8_t>)>& read) {
+    long decoded = 0;
+    SweepMutations(file, file.size(), 1, [&](std::span<const std::uint8_t> bytes) {
+        const ReaderCheck checked = check(bytes);
+        const std::optional<Picture> picture = read(bytes);
+        if (picture) {
+            ++decoded;
+            ASSERT_TRUE(checked.accepted);
+            ASSERT_EQ(picture->pixels.size(), static_cast<std::size_t>(checked.width * checked.height));
+        }
+    });
+    return decoded;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "imaging/picture.h"
+#include "imaging/picture_reader.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -32,6 +33,12 @@ long CountDifferentPixels(const Picture& got, const Rendering& wanted, bool incl
 // byte after it replaced by each of a few values, then every truncation of the file.
 void SweepMutations(std::span<const std::uint8_t> file, std::size_t headerBytes, std::size_t stride,
                     const std::function<void(std::span<const std::uint8_t>)>& decode);
+
+// Sweeps every byte of `file` through a reader's check and decode; every picture that
+// comes out must have the size the check gave. Returns how many mutants decoded.
+long SweepReader(std::span<const std::uint8_t> file,
+                 const std::function<ReaderCheck(std::span<const std::uint8_t>)>& check,
+                 const std::function<std::optional<Picture>(std::span<const std::uint8_t>)>& read);
 
 // Big-endian and little-endian appenders for hand-built files.
 void PutU16BE(std::vector<std::uint8_t>& out, unsigned value);

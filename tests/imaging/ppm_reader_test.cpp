@@ -133,17 +133,7 @@ TEST(PpmReader, SweepOfFlippedAndTruncatedFiles) {
     }
     for (const auto& file :
          {Bytes("P3\n# c\r\n3 2\n15\n1 2 3 4 5 6 7 8\n# d\n9 10 11 12 13 14 15 0 1 2\n"), binary}) {
-        long decoded = 0;
-        SweepMutations(file, file.size(), 1, [&](std::span<const std::uint8_t> bytes) {
-            const ReaderCheck check = CheckPpmPicture(bytes);
-            const std::optional<Picture> picture = ReadPpmPicture(bytes);
-            if (picture) {
-                ++decoded;
-                ASSERT_TRUE(check.accepted);
-                ASSERT_EQ(picture->pixels.size(), static_cast<std::size_t>(check.width * check.height));
-            }
-        });
-        EXPECT_GT(decoded, 0);
+        EXPECT_GT(SweepReader(file, CheckPpmPicture, ReadPpmPicture), 0);
     }
 }
 
