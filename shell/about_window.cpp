@@ -30,8 +30,8 @@ constexpr std::array<NoticeLine, 8> kNotices{{
     {"Free software under the MIT licence, with no warranty of any kind.", kBlack, 7, false},
     {"Built with:", kBlue, 8, true},
     {"Qt 6 \u2014 windows, dialogs and the platform's picture loaders", kBlue, 7, false},
-    {"libpng and zlib \u2014 PNG pictures; libjpeg \u2014 JPEG pictures", kBlue, 7, false},
-    {"libtiff \u2014 TIFF pictures", kBlue, 7, false},
+    {"libpng and zlib \u2014 PNG; libjpeg \u2014 JPEG; libtiff \u2014 TIFF", kBlue, 7, false},
+    {"libwmf and libemf2svg \u2014 Windows metafiles", kBlue, 7, false},
     {"BBC Micro is a trade mark of its owners; this program is not endorsed by them.", kBlack, 7, false},
 }};
 

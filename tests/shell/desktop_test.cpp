@@ -208,13 +208,25 @@ TEST_F(DispatchTest, ResolutionOptionsExcludeEachOther) {
     EXPECT_FALSE(MenuItemChecked(cmdQvga));
     EXPECT_EQ(previewHeight, 200);
     EXPECT_EQ(ControlText(previewFrame), Caption("200"));
+    // Both frames move to stay centred in the 256-line area; only their y and height change.
+    for (const int frame : {sourceImageGadget, previewImageGadget}) {
+        const ControlRect rect = ControlGeometry(frame);
+        EXPECT_EQ(rect.y, 68);
+        EXPECT_EQ(rect.height, 200);
+        EXPECT_EQ(rect.width, 320);
+        EXPECT_EQ(rect.x, frame == sourceImageGadget ? 15 : 370);
+    }
     QueueCommandEvent(mainWindow, cmdNtsc);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_FALSE(MenuItemChecked(cmdNtsc));
     EXPECT_EQ(previewHeight, 256);
+    EXPECT_EQ(ControlGeometry(previewImageGadget).y, 40);
+    EXPECT_EQ(ControlGeometry(previewImageGadget).height, 256);
     QueueCommandEvent(mainWindow, cmdQvga);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(previewHeight, 240);
+    EXPECT_EQ(ControlGeometry(sourceImageGadget).y, 48);
+    EXPECT_EQ(ControlGeometry(sourceImageGadget).height, 240);
     SelectListItem(screenModeCombo, 4);
     QueueControlEvent(screenModeCombo);
     ASSERT_TRUE(DispatchQueued());

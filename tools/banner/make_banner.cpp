@@ -50,19 +50,20 @@ int main(int argc, char** argv) {
     QPainter painter(&banner);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
-    // A strip of the eight physical colours along the bottom edge.
+    // A strip of the eight physical colours near the bottom edge, clear of the version
+    // line that the About window lays over the banner's last two rows.
     const std::array<QRgb, 8> colours{qRgb(0, 0, 0),     qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
                                       qRgb(0, 0, 255),   qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
     for (int k = 0; k < 8; ++k) {
         const int left = k * kWidth / 8;
-        painter.fillRect(left, kHeight - 6, (k + 1) * kWidth / 8 - left, 6, QColor::fromRgb(colours[static_cast<std::size_t>(k)]));
+        painter.fillRect(left, kHeight - 9, (k + 1) * kWidth / 8 - left, 6, QColor::fromRgb(colours[static_cast<std::size_t>(k)]));
     }
 
     QFont title("DejaVu Sans", 1, QFont::Black);
     title.setPixelSize(40);
     title.setLetterSpacing(QFont::AbsoluteSpacing, 1);
     QPainterPath text;
-    text.addText(18, 44, title, "Quillmorph");
+    text.addText(18, 42, title, "Quillmorph");
     painter.translate(3, 3);
     painter.fillPath(text, Qt::black);
     painter.translate(-3, -3);
@@ -72,9 +73,9 @@ int main(int argc, char** argv) {
     subtitle.setPixelSize(13);
     painter.setFont(subtitle);
     painter.setPen(Qt::black);
-    painter.drawText(21, 62, "pictures into BBC Micro screens");
+    painter.drawText(21, 59, "pictures into BBC Micro screens");
     painter.setPen(QColor(255, 255, 0));
-    painter.drawText(20, 61, "pictures into BBC Micro screens");
+    painter.drawText(20, 58, "pictures into BBC Micro screens");
     painter.end();
 
     if (!banner.convertToFormat(QImage::Format_RGB888).save(output, "PNG")) {
