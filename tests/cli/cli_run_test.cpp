@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -170,6 +171,42 @@ TEST_F(CliRunTest, FailuresAndUsageErrorsHaveTheirOwnExitStatus) {
         EXPECT_NE(run.errors.find("Try 'quillmorph-cli --help'."), std::string::npos) << run.errors;
     }
     EXPECT_EQ(Cli({"modes"}).status, 0);
+}
+
+} // namespace
+
+namespace {
+
+// A real photograph-like PNG from the corpus, converted as a user would: the dump, its
+// sidecar and the exported picture agree with each other and with the mode.
+TEST_F(CliRunTest, ConvertOfARealPngWritesDumpSidecarAndPicture) {
+    const std::filesystem::path photo =
+        std::filesystem::path(QUILLMORPH_CORPUS) / "bbc/raster-fx/source-pictures/graphics_workbench13_bootscreen.png";
+    if (!std::filesystem::exists(photo)) {
+        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << photo << ")";
+    }
+    const std::string dump = (folder / "SCREEN").string();
+    ASSERT_EQ(Cli({"convert", photo.string(), dump, "--mode", "1", "--method", "Floyd-Steinberg", "--strength", "80"})
+                  .status,
+              0);
+    const std::vector<std::uint8_t> bytes = FileBytes(dump);
+    ASSERT_EQ(bytes.size(), 20480u);
+    const std::vector<std::uint8_t> inf = FileBytes(dump + ".inf");
+    EXPECT_EQ(std::string(inf.begin(), inf.end()), "$.SCREEN  003000 000000 005000");
+
+    // The exported picture is the same conversion, each Mode 1 pixel as it stands.
+    const std::string png = (folder / "screen.png").string();
+    ASSERT_EQ(Cli({"convert", photo.string(), png, "--mode", "1", "--method", "5", "--strength", "80", "--format",
+                   "png"})
+                  .status,
+              0);
+    EXPECT_TRUE(PngHoldsDump(png, bytes, 1));
+
+    // Dithering spreads the picture over all four default colours.
+    const DecodedDump decoded = DecodeScreenBytes(bytes, 320, 2);
+    std::vector<BufferWord> seen(decoded.picture->pixels);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(std::unique(seen.begin(), seen.end()) - seen.begin(), 4);
 }
 
 } // namespace
