@@ -308,11 +308,19 @@ template <int Width>
 }
 
 #if defined(__SSE2__)
-// The same with saturating byte arithmetic, four pixels to a register. The bytes of the
-// three channels are interleaved into buffer-word order (blue, green, red, 0).
+// One window's shares for one error: what to add to and take away from its first four
+// words, then from the next four. The bytes of the three channels are interleaved into
+// buffer-word order (blue, green, red, 0).
+struct VectorShares {
+    __m128i addLow;
+    __m128i subtractLow;
+    __m128i addHigh;
+    __m128i subtractHigh;
+};
+
 template <int Width>
-[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue,
-                                                     const std::uint8_t* green, const std::uint8_t* red) {
+[[gnu::always_inline]] inline VectorShares SharesOf(const std::uint8_t* blue, const std::uint8_t* green,
+                                                    const std::uint8_t* red) {
     const __m128i zero = _mm_setzero_si128();
     if constexpr (Width == 4) {
         const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(blue));
@@ -320,10 +328,7 @@ template <int Width>
         const __m128i r = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(red));
         const __m128i blueGreen = _mm_unpacklo_epi8(b, g);
         const __m128i redZero = _mm_unpacklo_epi8(r, zero);
-        const __m128i add = _mm_unpacklo_epi16(blueGreen, redZero);
-        const __m128i subtract = _mm_unpackhi_epi16(blueGreen, redZero);
-        auto* words = reinterpret_cast<__m128i*>(target);
-        _mm_storeu_si128(words, _mm_subs_epu8(_mm_adds_epu8(_mm_loadu_si128(words), add), subtract));
+        return {_mm_unpacklo_epi16(blueGreen, redZero), _mm_unpackhi_epi16(blueGreen, redZero), zero, zero};
     } else {
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue));
         const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(green));
@@ -332,15 +337,59 @@ template <int Width>
         const __m128i redAdd = _mm_unpacklo_epi8(r, zero);
         const __m128i blueGreenSubtract = _mm_unpackhi_epi8(b, g);
         const __m128i redSubtract = _mm_unpackhi_epi8(r, zero);
-        auto* words = reinterpret_cast<__m128i*>(target);
-        const __m128i low = _mm_loadu_si128(words);
-        const __m128i high = _mm_loadu_si128(words + 1);
-        _mm_storeu_si128(words, _mm_subs_epu8(_mm_adds_epu8(low, _mm_unpacklo_epi16(blueGreenAdd, redAdd)),
-                                              _mm_unpacklo_epi16(blueGreenSubtract, redSubtract)));
-        _mm_storeu_si128(words + 1,
-                         _mm_subs_epu8(_mm_adds_epu8(high, _mm_unpackhi_epi16(blueGreenAdd, redAdd)),
-                                       _mm_unpackhi_epi16(blueGreenSubtract, redSubtract)));
+        return {_mm_unpacklo_epi16(blueGreenAdd, redAdd), _mm_unpacklo_epi16(blueGreenSubtract, redSubtract),
+                _mm_unpackhi_epi16(blueGreenAdd, redAdd), _mm_unpackhi_epi16(blueGreenSubtract, redSubtract)};
     }
+}
+
+[[gnu::always_inline]] inline __m128i AddShares(__m128i words, __m128i add, __m128i subtract) {
+    return _mm_subs_epu8(_mm_adds_epu8(words, add), subtract);
+}
+
+// The same as ApplyWindowPortable with saturating byte arithmetic, four pixels to a register.
+template <int Width>
+[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue,
+                                                     const std::uint8_t* green, const std::uint8_t* red) {
+    const VectorShares shares = SharesOf<Width>(blue, green, red);
+    auto* words = reinterpret_cast<__m128i*>(target);
+    _mm_storeu_si128(words, AddShares(_mm_loadu_si128(words), shares.addLow, shares.subtractLow));
+    if constexpr (Width == 8) {
+        _mm_storeu_si128(words + 1, AddShares(_mm_loadu_si128(words + 1), shares.addHigh, shares.subtractHigh));
+    }
+}
+
+// A window row of four words held in a register while a row is converted, so that the
+// overlapping windows of neighbouring pixels are not stored and loaded again (a load
+// that straddles an earlier store waits for it). Lane j holds the word that window
+// column j reaches from the current pixel, at start + direction x j, where start moves
+// by direction with each pixel; on right-to-left rows the columns are mirrored, so the
+// left-to-right tables serve both directions. Where a kernel has wider rows, their
+// extra shuffles cost more than the stores save, and the windows stay in memory.
+template <std::ptrdiff_t Direction>
+[[gnu::always_inline]] inline __m128i LoadWindow(const BufferWord* start) {
+    return _mm_setr_epi32(static_cast<int>(start[0]), static_cast<int>(start[Direction]),
+                          static_cast<int>(start[2 * Direction]), static_cast<int>(start[3 * Direction]));
+}
+
+template <std::ptrdiff_t Direction>
+[[gnu::always_inline]] inline void StoreWindow(__m128i window, BufferWord* start) {
+    alignas(16) std::array<BufferWord, 4> lanes{};
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes.data()), window);
+    for (std::size_t j = 0; j < lanes.size(); ++j) {
+        start[Direction * static_cast<std::ptrdiff_t>(j)] = lanes[j];
+    }
+}
+
+// Adds one pixel's shares, stores lane 0, which no later pixel reaches, and moves the
+// window on by one word.
+template <std::ptrdiff_t Direction>
+[[gnu::always_inline]] inline __m128i SlideWindow(__m128i window, BufferWord* start, const std::uint8_t* blue,
+                                                  const std::uint8_t* green, const std::uint8_t* red) {
+    const VectorShares shares = SharesOf<4>(blue, green, red);
+    const __m128i words = AddShares(window, shares.addLow, shares.subtractLow);
+    *start = static_cast<BufferWord>(_mm_cvtsi128_si32(words));
+    const __m128i entering = _mm_cvtsi32_si128(static_cast<int>(start[Direction * 4]));
+    return _mm_or_si128(_mm_srli_si128(words, 4), _mm_slli_si128(entering, 12));
 }
 constexpr bool kHaveVector = true;
 #else
@@ -621,7 +670,14 @@ struct ChainedPlan {
 #endif
 }
 
-template <bool Vector, bool Reversed, std::size_t Rows, bool Next>
+// How the chained pass adds the shares of the window rows.
+enum class WindowMode {
+    Portable, // plain integer code on the words in memory
+    Vector,   // saturating byte arithmetic on the words in memory
+    Sliding,  // saturating byte arithmetic on words held in registers; four-word windows only
+};
+
+template <WindowMode Mode, bool Reversed, std::size_t Rows, bool Next>
 void ChainedRowPass(const ChainedRow& row, int width, const ChainedPlan& plan, std::span<const Lane> lanes) {
     // Everything the loop reads besides the pixels is held locally: the window stores
     // could otherwise alias it and force reloads.
@@ -637,6 +693,17 @@ void ChainedRowPass(const ChainedRow& row, int width, const ChainedPlan& plan, s
     }
     constexpr std::ptrdiff_t direction = Reversed ? -1 : 1;
     const std::ptrdiff_t first = Reversed ? width - 1 : 0;
+#if defined(__SSE2__)
+    struct Window {
+        __m128i words;
+    };
+    std::array<Window, Rows + 1> windows{};
+    if constexpr (Mode == WindowMode::Sliding) {
+        for (std::size_t k = 0; k < Rows; ++k) {
+            windows[k].words = LoadWindow<direction>(targets[k] + first);
+        }
+    }
+#endif
     BufferWord word = line[first];
     unsigned blue = word & 0xFFu;
     unsigned green = (word >> 8) & 0xFFu;
@@ -654,10 +721,18 @@ void ChainedRowPass(const ChainedRow& row, int width, const ChainedPlan& plan, s
         for (std::size_t k = 0; k < Rows; ++k) {
             BufferWord* target = targets[k] + x;
             const std::uint8_t* table = tables[k];
+#if defined(__SSE2__)
+            if constexpr (Mode == WindowMode::Sliding) {
+                windows[k].words =
+                    SlideWindow<direction>(windows[k].words, target, table + db * 8, table + dg * 8, table + dr * 8);
+                continue;
+            }
+#endif
+            constexpr bool kVectorWindow = Mode != WindowMode::Portable;
             if (wide[k]) {
-                ApplyWindow<8, Vector>(target, table + db * 16, table + dg * 16, table + dr * 16);
+                ApplyWindow<8, kVectorWindow>(target, table + db * 16, table + dg * 16, table + dr * 16);
             } else {
-                ApplyWindow<4, Vector>(target, table + db * 8, table + dg * 8, table + dr * 8);
+                ApplyWindow<4, kVectorWindow>(target, table + db * 8, table + dg * 8, table + dr * 8);
             }
         }
         // One past the row's end lies in the spare columns; what is read there goes unused.
@@ -685,6 +760,14 @@ void ChainedRowPass(const ChainedRow& row, int width, const ChainedPlan& plan, s
             red = (word >> 16) & 0xFFu;
         }
     }
+#if defined(__SSE2__)
+    if constexpr (Mode == WindowMode::Sliding) {
+        const std::ptrdiff_t end = first + direction * width;
+        for (std::size_t k = 0; k < Rows; ++k) {
+            StoreWindow<direction>(windows[k].words, targets[k] + end);
+        }
+    }
+#endif
 }
 
 std::array<unsigned, 3> OffsetsOf(const Channels& entry) {
@@ -693,7 +776,7 @@ std::array<unsigned, 3> OffsetsOf(const Channels& entry) {
 }
 
 // The rows of the picture, each copied into the ring when it first comes within reach.
-template <bool Vector, std::size_t Rows, bool Next>
+template <WindowMode Mode, std::size_t Rows, bool Next>
 void ChainedPass(std::span<const BufferWord> source, std::span<BufferWord> target, int width, int height,
                  const ChainedPlan& plan, const std::vector<WindowRow>& rows, bool serpentine) {
     const int reach = rows.empty() ? 0 : rows.back().dy;
@@ -715,7 +798,10 @@ void ChainedPass(std::span<const BufferWord> source, std::span<BufferWord> targe
     std::vector<Lane> reversed;
     for (const WindowRow& row : rows) {
         forward.push_back({row.forwardStart, row.forward.data(), row.width == 8});
-        reversed.push_back({row.reversedStart, row.reversed.data(), row.width == 8});
+        // The sliding windows run mirrored on right-to-left rows; the others use the
+        // mirrored tables.
+        reversed.push_back(Mode == WindowMode::Sliding ? Lane{-row.forwardStart, row.forward.data(), row.width == 8}
+                                  : Lane{row.reversedStart, row.reversed.data(), row.width == 8});
     }
     for (int y = 0; y < height; ++y) {
         const bool backwards = serpentine && (y % 2) == 1;
@@ -725,36 +811,36 @@ void ChainedPass(std::span<const BufferWord> source, std::span<BufferWord> targe
             row.lanes[k] = slot(y + rows[k].dy) + lanes[k].offset;
         }
         if (backwards) {
-            ChainedRowPass<Vector, true, Rows, Next>(row, width, plan, lanes);
+            ChainedRowPass<Mode, true, Rows, Next>(row, width, plan, lanes);
         } else {
-            ChainedRowPass<Vector, false, Rows, Next>(row, width, plan, lanes);
+            ChainedRowPass<Mode, false, Rows, Next>(row, width, plan, lanes);
         }
         // Row y's slot now takes the row that has just come within reach.
         load(y + reach + 1);
     }
 }
 
-template <bool Vector, bool Next>
+template <WindowMode Mode, bool Next>
 void ChainedPassFor(std::span<const BufferWord> source, std::span<BufferWord> target, int width, int height,
                     const ChainedPlan& plan, const std::vector<WindowRow>& rows, bool serpentine) {
     switch (rows.size()) {
     case 0:
-        ChainedPass<Vector, 0, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Mode, 0, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     case 1:
-        ChainedPass<Vector, 1, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Mode, 1, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     case 2:
-        ChainedPass<Vector, 2, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Mode, 2, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     case 3:
-        ChainedPass<Vector, 3, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Mode, 3, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     case 4:
-        ChainedPass<Vector, 4, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Mode, 4, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     default:
-        ChainedPass<Vector, 5, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Mode, 5, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     }
 }
@@ -797,17 +883,26 @@ bool TryChainedPass(RemapPath path, std::span<const BufferWord> source, std::spa
         BuildNextShares(entries, nextWeight, error),
         ClampTable(),
     });
-    const bool vector = path == RemapPath::Fastest && kHaveVector;
     const bool next = nextWeight != 0.0F;
-    if (vector && next) {
-        ChainedPassFor<true, true>(source, target, width, height, *plan, *rows, serpentine);
-    } else if (vector) {
-        ChainedPassFor<true, false>(source, target, width, height, *plan, *rows, serpentine);
-    } else if (next) {
-        ChainedPassFor<false, true>(source, target, width, height, *plan, *rows, serpentine);
-    } else {
-        ChainedPassFor<false, false>(source, target, width, height, *plan, *rows, serpentine);
+    const bool narrow = std::all_of(rows->begin(), rows->end(), [](const WindowRow& row) { return row.width == 4; });
+    const auto run = [&]<WindowMode Mode>() {
+        if (next) {
+            ChainedPassFor<Mode, true>(source, target, width, height, *plan, *rows, serpentine);
+        } else {
+            ChainedPassFor<Mode, false>(source, target, width, height, *plan, *rows, serpentine);
+        }
+    };
+    if constexpr (kHaveVector) {
+        if (path == RemapPath::Fastest) {
+            if (narrow) {
+                run.template operator()<WindowMode::Sliding>();
+            } else {
+                run.template operator()<WindowMode::Vector>();
+            }
+            return true;
+        }
     }
+    run.template operator()<WindowMode::Portable>();
     return true;
 }
 
