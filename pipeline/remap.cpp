@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -307,11 +308,19 @@ template <int Width>
 }
 
 #if defined(__SSE2__)
-// The same with saturating byte arithmetic, four pixels to a register. The bytes of the
-// three channels are interleaved into buffer-word order (blue, green, red, 0).
+// One window's shares for one error: what to add to and take away from its first four
+// words, then from the next four. The bytes of the three channels are interleaved into
+// buffer-word order (blue, green, red, 0).
+struct VectorShares {
+    __m128i addLow;
+    __m128i subtractLow;
+    __m128i addHigh;
+    __m128i subtractHigh;
+};
+
 template <int Width>
-[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue,
-                                                     const std::uint8_t* green, const std::uint8_t* red) {
+[[gnu::always_inline]] inline VectorShares SharesOf(const std::uint8_t* blue, const std::uint8_t* green,
+                                                    const std::uint8_t* red) {
     const __m128i zero = _mm_setzero_si128();
     if constexpr (Width == 4) {
         const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(blue));
@@ -319,10 +328,7 @@ template <int Width>
         const __m128i r = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(red));
         const __m128i blueGreen = _mm_unpacklo_epi8(b, g);
         const __m128i redZero = _mm_unpacklo_epi8(r, zero);
-        const __m128i add = _mm_unpacklo_epi16(blueGreen, redZero);
-        const __m128i subtract = _mm_unpackhi_epi16(blueGreen, redZero);
-        auto* words = reinterpret_cast<__m128i*>(target);
-        _mm_storeu_si128(words, _mm_subs_epu8(_mm_adds_epu8(_mm_loadu_si128(words), add), subtract));
+        return {_mm_unpacklo_epi16(blueGreen, redZero), _mm_unpackhi_epi16(blueGreen, redZero), zero, zero};
     } else {
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue));
         const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(green));
@@ -331,15 +337,59 @@ template <int Width>
         const __m128i redAdd = _mm_unpacklo_epi8(r, zero);
         const __m128i blueGreenSubtract = _mm_unpackhi_epi8(b, g);
         const __m128i redSubtract = _mm_unpackhi_epi8(r, zero);
-        auto* words = reinterpret_cast<__m128i*>(target);
-        const __m128i low = _mm_loadu_si128(words);
-        const __m128i high = _mm_loadu_si128(words + 1);
-        _mm_storeu_si128(words, _mm_subs_epu8(_mm_adds_epu8(low, _mm_unpacklo_epi16(blueGreenAdd, redAdd)),
-                                              _mm_unpacklo_epi16(blueGreenSubtract, redSubtract)));
-        _mm_storeu_si128(words + 1,
-                         _mm_subs_epu8(_mm_adds_epu8(high, _mm_unpackhi_epi16(blueGreenAdd, redAdd)),
-                                       _mm_unpackhi_epi16(blueGreenSubtract, redSubtract)));
+        return {_mm_unpacklo_epi16(blueGreenAdd, redAdd), _mm_unpacklo_epi16(blueGreenSubtract, redSubtract),
+                _mm_unpackhi_epi16(blueGreenAdd, redAdd), _mm_unpackhi_epi16(blueGreenSubtract, redSubtract)};
     }
+}
+
+[[gnu::always_inline]] inline __m128i AddShares(__m128i words, __m128i add, __m128i subtract) {
+    return _mm_subs_epu8(_mm_adds_epu8(words, add), subtract);
+}
+
+// The same as ApplyWindowPortable with saturating byte arithmetic, four pixels to a register.
+template <int Width>
+[[gnu::always_inline]] inline void ApplyWindowVector(BufferWord* target, const std::uint8_t* blue,
+                                                     const std::uint8_t* green, const std::uint8_t* red) {
+    const VectorShares shares = SharesOf<Width>(blue, green, red);
+    auto* words = reinterpret_cast<__m128i*>(target);
+    _mm_storeu_si128(words, AddShares(_mm_loadu_si128(words), shares.addLow, shares.subtractLow));
+    if constexpr (Width == 8) {
+        _mm_storeu_si128(words + 1, AddShares(_mm_loadu_si128(words + 1), shares.addHigh, shares.subtractHigh));
+    }
+}
+
+// A window row of four words held in a register while a row is converted, so that the
+// overlapping windows of neighbouring pixels are not stored and loaded again (a load
+// that straddles an earlier store waits for it). Lane j holds the word that window
+// column j reaches from the current pixel, at start + direction x j, where start moves
+// by direction with each pixel; on right-to-left rows the columns are mirrored, so the
+// left-to-right tables serve both directions. Where a kernel has wider rows, their
+// extra shuffles cost more than the stores save, and the windows stay in memory.
+template <std::ptrdiff_t Direction>
+[[gnu::always_inline]] inline __m128i LoadWindow(const BufferWord* start) {
+    return _mm_setr_epi32(static_cast<int>(start[0]), static_cast<int>(start[Direction]),
+                          static_cast<int>(start[2 * Direction]), static_cast<int>(start[3 * Direction]));
+}
+
+template <std::ptrdiff_t Direction>
+[[gnu::always_inline]] inline void StoreWindow(__m128i window, BufferWord* start) {
+    alignas(16) std::array<BufferWord, 4> lanes{};
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes.data()), window);
+    for (std::size_t j = 0; j < lanes.size(); ++j) {
+        start[Direction * static_cast<std::ptrdiff_t>(j)] = lanes[j];
+    }
+}
+
+// Adds one pixel's shares, stores lane 0, which no later pixel reaches, and moves the
+// window on by one word.
+template <std::ptrdiff_t Direction>
+[[gnu::always_inline]] inline __m128i SlideWindow(__m128i window, BufferWord* start, const std::uint8_t* blue,
+                                                  const std::uint8_t* green, const std::uint8_t* red) {
+    const VectorShares shares = SharesOf<4>(blue, green, red);
+    const __m128i words = AddShares(window, shares.addLow, shares.subtractLow);
+    *start = static_cast<BufferWord>(_mm_cvtsi128_si32(words));
+    const __m128i entering = _mm_cvtsi32_si128(static_cast<int>(start[Direction * 4]));
+    return _mm_or_si128(_mm_srli_si128(words, 4), _mm_slli_si128(entering, 12));
 }
 constexpr bool kHaveVector = true;
 #else
@@ -493,6 +543,369 @@ void RunWindowPass(PaddedPicture& padded, std::span<const ColourValue> colours,
     }
 }
 
+// ---- The chained pass for two colours ----
+//
+// With two palette entries the pass is bound by one chain: the next pixel cannot be
+// matched before the current pixel's share has reached it. This pass keeps that share
+// out of memory. While the current pixel is matched, the next pixel's channels are
+// worked out for either outcome, and the match only picks one of them. The other
+// shares go through the windows of the padded pass, into a ring of as many padded rows
+// as the kernel reaches, and each matched pixel is written straight to the result.
+
+// The distance to entry 0 minus that to entry 1, in parts that depend on one channel
+// each, except the blue terms, which are products of a red part and a blue part.
+class TwoEntryMatch {
+  public:
+    TwoEntryMatch(const Channels& first, const Channels& second) {
+        for (int v = 0; v < 256; ++v) {
+            const auto i = static_cast<std::size_t>(v);
+            const auto redTerm = [v](int entry) {
+                const int mean = (v + entry) / 2;
+                return ((512 + mean) * (v - entry) * (v - entry)) / 256;
+            };
+            const auto square = [v](int entry) { return (v - entry) * (v - entry); };
+            redGreen_[0][i] = redTerm(first.red) - redTerm(second.red);
+            redGreen_[1][i] = 4 * square(first.green) - 4 * square(second.green);
+            blueWeight_[0][i] = 767 - (v + first.red) / 2;
+            blueWeight_[1][i] = 767 - (v + second.red) / 2;
+            blueSquare_[0][i] = square(first.blue);
+            blueSquare_[1][i] = square(second.blue);
+        }
+    }
+
+    // Entry 1 is strictly nearer when the first of the two is greater than the second;
+    // on equal distances entry 0 wins.
+    struct Sides {
+        int first;
+        int second;
+    };
+    [[gnu::always_inline]] Sides Compare(unsigned red, unsigned green, unsigned blue) const {
+        // Both products are never negative, so the shifts are the divisions by 256.
+        const auto blueTerm = [&](std::size_t entry) {
+            return static_cast<int>(static_cast<unsigned>(blueWeight_[entry][red] * blueSquare_[entry][blue]) >> 8);
+        };
+        return {redGreen_[0][red] + redGreen_[1][green] + blueTerm(0), blueTerm(1)};
+    }
+
+  private:
+    // Per channel value: the red and the green terms of entry 0 less those of entry 1;
+    // per entry, the blue weight by red value and the blue difference squared.
+    std::array<std::array<int, 256>, 2> redGreen_{};
+    std::array<std::array<int, 256>, 2> blueWeight_{};
+    std::array<std::array<int, 256>, 2> blueSquare_{};
+};
+// ClampChannel(channel, share) as one look-up, by channel + share + kShareBias; shares
+// lie within -512..512.
+constexpr unsigned kShareBias = 512;
+
+class ClampTable {
+  public:
+    ClampTable() {
+        for (std::size_t i = 0; i < values_.size(); ++i) {
+            values_[i] = static_cast<std::uint8_t>(ClampChannel(static_cast<int>(i) - static_cast<int>(kShareBias), 0));
+        }
+    }
+    [[gnu::always_inline]] unsigned operator()(unsigned channel, unsigned biasedShare) const {
+        return values_[channel + biasedShare];
+    }
+
+  private:
+    std::array<std::uint8_t, 256 + 2 * kShareBias> values_{};
+};
+
+// The share the next pixel gets from the current one, plus kShareBias, per entry and
+// channel (blue, green, red), indexed by the current pixel's channel value.
+using NextShares = std::array<std::array<std::array<unsigned, 256>, 3>, 2>;
+
+NextShares BuildNextShares(const std::array<Channels, 2>& entries, float weight, const ErrorTable& error) {
+    NextShares shares{};
+    for (std::size_t p = 0; p < 2; ++p) {
+        const int channels[3] = {entries[p].blue, entries[p].green, entries[p].red};
+        for (std::size_t k = 0; k < 3; ++k) {
+            for (int v = 0; v < 256; ++v) {
+                const int share =
+                    ShareOf(error[static_cast<std::size_t>(v - channels[k] + kDifferenceOffset)], weight);
+                shares[p][k][static_cast<std::size_t>(v)] = static_cast<unsigned>(share + static_cast<int>(kShareBias));
+            }
+        }
+    }
+    return shares;
+}
+
+struct ChainedRow {
+    const BufferWord* line;           // the padded row being converted
+    BufferWord* out;                  // its row of the result
+    std::array<BufferWord*, 8> lanes; // where each window starts for x = 0
+};
+
+struct ChainedPlan {
+    TwoEntryMatch match;
+    std::array<BufferWord, 2> words;
+    // Per entry, what turns a channel value into its row of the window tables: the
+    // difference offset less the entry's channel.
+    std::array<std::array<unsigned, 3>, 2> offsets;
+    NextShares next;
+    ClampTable clamp;
+};
+
+// Replaces the three channels with the others when `first` is greater than `second`.
+// Which entry is nearer is unpredictable, and the compiler would branch on it.
+[[gnu::always_inline]] inline void PickWhenGreater(int first, int second, unsigned& blue, unsigned& green,
+                                                   unsigned& red, unsigned otherBlue, unsigned otherGreen,
+                                                   unsigned otherRed) {
+#if defined(__x86_64__) || defined(__i386__)
+    asm("cmpl %[second], %[first]\n\t"
+        "cmovg %[otherBlue], %[blue]\n\t"
+        "cmovg %[otherGreen], %[green]\n\t"
+        "cmovg %[otherRed], %[red]"
+        : [blue] "+r"(blue), [green] "+r"(green), [red] "+r"(red)
+        : [first] "r"(first), [second] "r"(second), [otherBlue] "r"(otherBlue), [otherGreen] "r"(otherGreen),
+          [otherRed] "r"(otherRed)
+        : "cc");
+#else
+    const unsigned mask = 0u - static_cast<unsigned>(first > second);
+    blue ^= (blue ^ otherBlue) & mask;
+    green ^= (green ^ otherGreen) & mask;
+    red ^= (red ^ otherRed) & mask;
+#endif
+}
+
+// How the chained pass adds the shares of the window rows.
+enum class WindowMode {
+    Portable, // plain integer code on the words in memory
+    Vector,   // saturating byte arithmetic on the words in memory
+    Sliding,  // saturating byte arithmetic on words held in registers; four-word windows only
+};
+
+template <WindowMode Mode, bool Reversed, std::size_t Rows, bool Next>
+void ChainedRowPass(const ChainedRow& row, int width, const ChainedPlan& plan, std::span<const Lane> lanes) {
+    // Everything the loop reads besides the pixels is held locally: the window stores
+    // could otherwise alias it and force reloads.
+    const BufferWord* const line = row.line;
+    BufferWord* const out = row.out;
+    std::array<BufferWord*, Rows + 1> targets{};
+    std::array<const std::uint8_t*, Rows + 1> tables{};
+    std::array<bool, Rows + 1> wide{};
+    for (std::size_t k = 0; k < Rows; ++k) {
+        targets[k] = row.lanes[k];
+        tables[k] = lanes[k].table;
+        wide[k] = lanes[k].wide;
+    }
+    constexpr std::ptrdiff_t direction = Reversed ? -1 : 1;
+    const std::ptrdiff_t first = Reversed ? width - 1 : 0;
+#if defined(__SSE2__)
+    struct Window {
+        __m128i words;
+    };
+    std::array<Window, Rows + 1> windows{};
+    if constexpr (Mode == WindowMode::Sliding) {
+        for (std::size_t k = 0; k < Rows; ++k) {
+            windows[k].words = LoadWindow<direction>(targets[k] + first);
+        }
+    }
+#endif
+    BufferWord word = line[first];
+    unsigned blue = word & 0xFFu;
+    unsigned green = (word >> 8) & 0xFFu;
+    unsigned red = (word >> 16) & 0xFFu;
+    for (std::ptrdiff_t step = 0; step < width; ++step) {
+        const std::ptrdiff_t x = Reversed ? width - 1 - step : step;
+        const TwoEntryMatch::Sides sides = plan.match.Compare(red, green, blue);
+        const auto second = static_cast<unsigned>(sides.first > sides.second);
+        out[x] = plan.words[second];
+        const auto& offset = plan.offsets[second];
+        const std::size_t db = blue + offset[0];
+        const std::size_t dg = green + offset[1];
+        const std::size_t dr = red + offset[2];
+#pragma GCC unroll 8
+        for (std::size_t k = 0; k < Rows; ++k) {
+            BufferWord* target = targets[k] + x;
+            const std::uint8_t* table = tables[k];
+#if defined(__SSE2__)
+            if constexpr (Mode == WindowMode::Sliding) {
+                windows[k].words =
+                    SlideWindow<direction>(windows[k].words, target, table + db * 8, table + dg * 8, table + dr * 8);
+                continue;
+            }
+#endif
+            constexpr bool kVectorWindow = Mode != WindowMode::Portable;
+            if (wide[k]) {
+                ApplyWindow<8, kVectorWindow>(target, table + db * 16, table + dg * 16, table + dr * 16);
+            } else {
+                ApplyWindow<4, kVectorWindow>(target, table + db * 8, table + dg * 8, table + dr * 8);
+            }
+        }
+        // One past the row's end lies in the spare columns; what is read there goes unused.
+        // No window of this pixel reaches the next one.
+        word = line[x + direction];
+        if constexpr (Next) {
+            const auto& next0 = plan.next[0];
+            const auto& next1 = plan.next[1];
+            const unsigned baseBlue = word & 0xFFu;
+            const unsigned baseGreen = (word >> 8) & 0xFFu;
+            const unsigned baseRed = (word >> 16) & 0xFFu;
+            unsigned blue0 = plan.clamp(baseBlue, next0[0][blue]);
+            const unsigned blue1 = plan.clamp(baseBlue, next1[0][blue]);
+            unsigned green0 = plan.clamp(baseGreen, next0[1][green]);
+            const unsigned green1 = plan.clamp(baseGreen, next1[1][green]);
+            unsigned red0 = plan.clamp(baseRed, next0[2][red]);
+            const unsigned red1 = plan.clamp(baseRed, next1[2][red]);
+            PickWhenGreater(sides.first, sides.second, blue0, green0, red0, blue1, green1, red1);
+            blue = blue0;
+            green = green0;
+            red = red0;
+        } else {
+            blue = word & 0xFFu;
+            green = (word >> 8) & 0xFFu;
+            red = (word >> 16) & 0xFFu;
+        }
+    }
+#if defined(__SSE2__)
+    if constexpr (Mode == WindowMode::Sliding) {
+        const std::ptrdiff_t end = first + direction * width;
+        for (std::size_t k = 0; k < Rows; ++k) {
+            StoreWindow<direction>(windows[k].words, targets[k] + end);
+        }
+    }
+#endif
+}
+
+std::array<unsigned, 3> OffsetsOf(const Channels& entry) {
+    return {static_cast<unsigned>(kDifferenceOffset - entry.blue), static_cast<unsigned>(kDifferenceOffset - entry.green),
+            static_cast<unsigned>(kDifferenceOffset - entry.red)};
+}
+
+// The rows of the picture, each copied into the ring when it first comes within reach.
+template <WindowMode Mode, std::size_t Rows, bool Next>
+void ChainedPass(std::span<const BufferWord> source, std::span<BufferWord> target, int width, int height,
+                 const ChainedPlan& plan, const std::vector<WindowRow>& rows, bool serpentine) {
+    const int reach = rows.empty() ? 0 : rows.back().dy;
+    const auto ringRows = static_cast<std::size_t>(reach + 1);
+    const std::size_t stride = static_cast<std::size_t>(width) + 2 * kMargin;
+    std::vector<BufferWord> ring(ringRows * stride, 0u);
+    const auto w = static_cast<std::size_t>(width);
+    const auto slot = [&](int y) { return ring.data() + (static_cast<std::size_t>(y) % ringRows) * stride + kMargin; };
+    const auto load = [&](int y) {
+        if (y < height) {
+            const BufferWord* in = source.data() + static_cast<std::size_t>(y) * w;
+            std::copy(in, in + w, slot(y));
+        }
+    };
+    for (int y = 0; y <= reach; ++y) {
+        load(y);
+    }
+    std::vector<Lane> forward;
+    std::vector<Lane> reversed;
+    for (const WindowRow& row : rows) {
+        forward.push_back({row.forwardStart, row.forward.data(), row.width == 8});
+        // The sliding windows run mirrored on right-to-left rows; the others use the
+        // mirrored tables.
+        reversed.push_back(Mode == WindowMode::Sliding ? Lane{-row.forwardStart, row.forward.data(), row.width == 8}
+                                  : Lane{row.reversedStart, row.reversed.data(), row.width == 8});
+    }
+    for (int y = 0; y < height; ++y) {
+        const bool backwards = serpentine && (y % 2) == 1;
+        const std::vector<Lane>& lanes = backwards ? reversed : forward;
+        ChainedRow row{slot(y), target.data() + static_cast<std::size_t>(y) * w, {}};
+        for (std::size_t k = 0; k < Rows; ++k) {
+            row.lanes[k] = slot(y + rows[k].dy) + lanes[k].offset;
+        }
+        if (backwards) {
+            ChainedRowPass<Mode, true, Rows, Next>(row, width, plan, lanes);
+        } else {
+            ChainedRowPass<Mode, false, Rows, Next>(row, width, plan, lanes);
+        }
+        // Row y's slot now takes the row that has just come within reach.
+        load(y + reach + 1);
+    }
+}
+
+template <WindowMode Mode, bool Next>
+void ChainedPassFor(std::span<const BufferWord> source, std::span<BufferWord> target, int width, int height,
+                    const ChainedPlan& plan, const std::vector<WindowRow>& rows, bool serpentine) {
+    switch (rows.size()) {
+    case 0:
+        ChainedPass<Mode, 0, Next>(source, target, width, height, plan, rows, serpentine);
+        break;
+    case 1:
+        ChainedPass<Mode, 1, Next>(source, target, width, height, plan, rows, serpentine);
+        break;
+    case 2:
+        ChainedPass<Mode, 2, Next>(source, target, width, height, plan, rows, serpentine);
+        break;
+    case 3:
+        ChainedPass<Mode, 3, Next>(source, target, width, height, plan, rows, serpentine);
+        break;
+    case 4:
+        ChainedPass<Mode, 4, Next>(source, target, width, height, plan, rows, serpentine);
+        break;
+    default:
+        ChainedPass<Mode, 5, Next>(source, target, width, height, plan, rows, serpentine);
+        break;
+    }
+}
+
+// The chained pass, when the palette has at most two colours and the kernel suits it:
+// no weight at or left of the current pixel on its own row, and at most five window
+// rows. Returns false, having done nothing, otherwise.
+bool TryChainedPass(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target, int width,
+                    int height, std::span<const ColourValue> colours, const std::vector<Cell>& cells,
+                    const ErrorTable& error, bool serpentine) {
+    if (colours.size() > 2) {
+        return false;
+    }
+    if (width == 0 || height == 0) {
+        return true;
+    }
+    float nextWeight = 0.0F;
+    std::vector<Cell> others;
+    for (const Cell& cell : cells) {
+        if (cell.dy == 0 && cell.dx <= 0) {
+            return false;
+        }
+        if (cell.dy == 0 && cell.dx == 1) {
+            nextWeight = cell.weight;
+        } else {
+            others.push_back(cell);
+        }
+    }
+    const std::optional<std::vector<WindowRow>> rows = PlanWindows(others, error);
+    if (!rows || rows->size() > 5) {
+        return false;
+    }
+    const std::vector<Channels> padding = PaddedEntries(colours, 2);
+    const std::array<Channels, 2> entries{padding[0], padding[1]};
+    const auto plan = std::make_unique<ChainedPlan>(ChainedPlan{
+        TwoEntryMatch(entries[0], entries[1]),
+        {WordOf(entries[0].red, entries[0].green, entries[0].blue),
+         WordOf(entries[1].red, entries[1].green, entries[1].blue)},
+        {OffsetsOf(entries[0]), OffsetsOf(entries[1])},
+        BuildNextShares(entries, nextWeight, error),
+        ClampTable(),
+    });
+    const bool next = nextWeight != 0.0F;
+    const bool narrow = std::all_of(rows->begin(), rows->end(), [](const WindowRow& row) { return row.width == 4; });
+    const auto run = [&]<WindowMode Mode>() {
+        if (next) {
+            ChainedPassFor<Mode, true>(source, target, width, height, *plan, *rows, serpentine);
+        } else {
+            ChainedPassFor<Mode, false>(source, target, width, height, *plan, *rows, serpentine);
+        }
+    };
+    if constexpr (kHaveVector) {
+        if (path == RemapPath::Fastest) {
+            if (narrow) {
+                run.template operator()<WindowMode::Sliding>();
+            } else {
+                run.template operator()<WindowMode::Vector>();
+            }
+            return true;
+        }
+    }
+    run.template operator()<WindowMode::Portable>();
+    return true;
+}
+
 // The pass from `source` into `target`, both width x height words; they may be the
 // same buffer. The arguments have been checked.
 void Remap(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target, int width,
@@ -505,6 +918,10 @@ void Remap(RemapPath path, std::span<const BufferWord> source, std::span<BufferW
     }
     const ErrorTable error = ScaledErrors(strength);
     const std::vector<Cell> cells = strength == 0 ? std::vector<Cell>{} : WeightCells(kernel);
+    if (path != RemapPath::Plain &&
+        TryChainedPass(path, source, target, width, height, colours, cells, error, serpentine)) {
+        return;
+    }
     if (path != RemapPath::Plain && colours.size() <= 8) {
         if (const std::optional<std::vector<WindowRow>> rows = PlanWindows(cells, error)) {
             const int spareRows = rows->empty() ? 0 : rows->back().dy;

@@ -25,7 +25,7 @@ bool RemapPixels(std::span<BufferWord> pixels, int width, int height, std::span<
 // RemapPixels runs, the others stay selectable so tests can hold them to each other.
 enum class RemapPath {
     Fastest,  // the vector path where the processor has it, else Portable
-    Portable, // the padded pass with plain integer code throughout
+    Portable, // the padded (or, for two colours, chained) pass with plain integer code throughout
     Plain,    // one share at a time with bounds checks; also the path for unusual kernels
 };
 bool RemapPixelsWith(RemapPath path, std::span<BufferWord> pixels, int width, int height,

@@ -5,8 +5,11 @@
 #include "screen/screen_modes.h"
 #include "shell/state/app_state.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -56,6 +59,24 @@ class RemapTest : public ::testing::Test {
 
 constexpr int kFloydSteinberg = 5;
 
+// The nearest of `colours` by the distance as described, the first of equals winning.
+ColourValue ReferenceNearest(ColourValue c, std::span<const ColourValue> colours) {
+    int best = 268435455;
+    ColourValue result = 0;
+    for (const ColourValue p : colours) {
+        const int rMean = (static_cast<int>(RedOf(c)) + static_cast<int>(RedOf(p))) / 2;
+        const int dR = static_cast<int>(RedOf(c)) - static_cast<int>(RedOf(p));
+        const int dG = static_cast<int>(GreenOf(c)) - static_cast<int>(GreenOf(p));
+        const int dB = static_cast<int>(BlueOf(c)) - static_cast<int>(BlueOf(p));
+        const int d = ((512 + rMean) * dR * dR) / 256 + 4 * dG * dG + ((767 - rMean) * dB * dB) / 256;
+        if (d < best) {
+            best = d;
+            result = p;
+        }
+    }
+    return result;
+}
+
 // The remapping written out step by step from its description, slow and plain, for the
 // fast pass to be measured against.
 void ReferenceRemap(std::vector<BufferWord>& buffer, int w, int h, int mode, int method, int strength,
@@ -69,23 +90,9 @@ void ReferenceRemap(std::vector<BufferWord>& buffer, int w, int h, int mode, int
             o = k;
         }
     }
-    const auto nearest = [&](ColourValue c) {
-        int best = 268435455;
-        ColourValue result = 0;
-        for (int i = 0; i < n; ++i) {
-            const ColourValue p = PaletteEntry(mode, i);
-            const int rMean = (static_cast<int>(RedOf(c)) + static_cast<int>(RedOf(p))) / 2;
-            const int dR = static_cast<int>(RedOf(c)) - static_cast<int>(RedOf(p));
-            const int dG = static_cast<int>(GreenOf(c)) - static_cast<int>(GreenOf(p));
-            const int dB = static_cast<int>(BlueOf(c)) - static_cast<int>(BlueOf(p));
-            const int d = ((512 + rMean) * dR * dR) / 256 + 4 * dG * dG + ((767 - rMean) * dB * dB) / 256;
-            if (d < best) {
-                best = d;
-                result = p;
-            }
-        }
-        return result;
-    };
+    const auto colours = std::span<const ColourValue>(palette).subspan(static_cast<std::size_t>(mode * kPaletteColumns),
+                                                                       static_cast<std::size_t>(n));
+    const auto nearest = [&](ColourValue c) { return ReferenceNearest(c, colours); };
     const auto round = [](double value) { return static_cast<int>(RoundHalfEven(value)); };
     for (int y = 0; y < h; ++y) {
         const bool reversed = serpentine && y % 2 == 1;
@@ -306,7 +313,7 @@ TEST_F(RemapTest, UnusualKernelsMatchTheReferenceOnEveryPath) {
     ditherTable[40] = DitherKernel{};
 }
 
-// The picture the desktop program converts most: full Mode 0 width, every method.
+// The picture the desktop program converts most: full Mode 0 width, every method and path.
 TEST_F(RemapTest, FullWidthPicturesMatchTheReference) {
     std::mt19937 random(5);
     const int w = 640;
@@ -321,10 +328,74 @@ TEST_F(RemapTest, FullWidthPicturesMatchTheReference) {
         for (int serp = 0; serp <= 1; ++serp) {
             std::vector<BufferWord> expected = input;
             ReferenceRemap(expected, w, h, 0, method, 100, serp != 0);
-            std::vector<BufferWord> buffer = input;
-            ASSERT_TRUE(RemapPixels(buffer, w, h, std::span<const ColourValue>(palette).first(2),
-                                    ditherTable[static_cast<std::size_t>(method)], 100, serp != 0));
-            ASSERT_EQ(buffer, expected) << "method " << method << " serpentine " << serp;
+            for (const RemapPath path : kPaths) {
+                std::vector<BufferWord> buffer = input;
+                ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h, std::span<const ColourValue>(palette).first(2),
+                                            ditherTable[static_cast<std::size_t>(method)], 100, serp != 0));
+                ASSERT_EQ(buffer, expected)
+                    << "path " << static_cast<int>(path) << " method " << method << " serpentine " << serp;
+            }
+        }
+    }
+}
+
+// Plain matching (strength 0) of every colour on every path, against the distance as
+// described: the default palettes of the two-, four- and eight-colour modes, and
+// two-colour palettes full of ties. Under the sanitizers a sample of colours.
+TEST_F(RemapTest, MatchingAgreesWithTheDistanceForEveryColour) {
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr std::uint32_t kStride = 61;
+#else
+    constexpr std::uint32_t kStride = 1;
+#endif
+    struct Case {
+        std::string name;
+        std::vector<ColourValue> colours;
+        int mode; // the default palette of this mode, or -1
+    };
+    std::vector<Case> cases;
+    for (const int mode : {0, 1, 2}) {
+        ResetPalette(mode);
+        const auto n = static_cast<std::size_t>(ScreenModeByNumber(mode)->colourCount);
+        const auto row = std::span<const ColourValue>(palette).subspan(static_cast<std::size_t>(mode * kPaletteColumns), n);
+        cases.push_back({"mode " + std::to_string(mode), {row.begin(), row.end()}, mode});
+    }
+    // Colours an odd step apart tie halfway on every channel; a repeated colour never wins.
+    cases.push_back({"green step", {MakeColour(0, 0, 0), MakeColour(0, 2, 0)}, -1});
+    cases.push_back({"blue step", {MakeColour(200, 9, 1), MakeColour(200, 9, 3)}, -1});
+    cases.push_back({"red step", {MakeColour(101, 50, 50), MakeColour(99, 50, 50)}, -1});
+    cases.push_back({"repeated", {MakeColour(10, 20, 30), MakeColour(10, 20, 30)}, -1});
+    cases.push_back({"one colour", {MakeColour(128, 0, 255)}, -1});
+    cases.push_back({"red and blue", {MakeColour(255, 0, 0), MakeColour(0, 0, 255)}, -1});
+
+    constexpr int kWidth = 4096;
+    constexpr int kHeight = 16;
+    constexpr std::uint32_t kChunk = kWidth * kHeight;
+    for (const Case& c : cases) {
+        const std::uint32_t stride = c.mode >= 0 ? kStride : 7 * kStride;
+        for (std::uint32_t first = 0; first < (1u << 24); first += kChunk * stride) {
+            std::vector<BufferWord> input(kChunk);
+            std::vector<BufferWord> expected(kChunk);
+            for (std::uint32_t i = 0; i < kChunk; ++i) {
+                const ColourValue colour = (first + i * stride) & 0xFFFFFFu;
+                // A high byte now and then: it carries no colour.
+                input[i] = SwapRedBlue(colour) | ((i % 5 == 0) ? 0xA5000000u : 0u);
+                expected[i] = SwapRedBlue(ReferenceNearest(colour, c.colours));
+                if (c.mode >= 0) {
+                    ASSERT_EQ(FindNearestColour(colour, c.mode, static_cast<int>(c.colours.size())),
+                              SwapRedBlue(expected[i]))
+                        << c.name << " colour " << colour;
+                }
+            }
+            for (const RemapPath path : kPaths) {
+                std::vector<BufferWord> buffer = input;
+                ASSERT_TRUE(RemapPixelsWith(path, buffer, kWidth, kHeight, c.colours, ditherTable[kFloydSteinberg], 0,
+                                            false));
+                const auto wrong = std::mismatch(buffer.begin(), buffer.end(), expected.begin());
+                ASSERT_TRUE(wrong.first == buffer.end())
+                    << c.name << " path " << static_cast<int>(path) << " colour "
+                    << ((first + static_cast<std::uint32_t>(wrong.first - buffer.begin()) * stride) & 0xFFFFFFu);
+            }
         }
     }
 }
