@@ -19,23 +19,12 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include "platform/widget_lookup.h"
+
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
-
-template <class Widget> Widget* Named(const std::string& name) {
-    const QString wanted = QString::fromStdString(name);
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() == wanted) {
-            return qobject_cast<Widget*>(top);
-        }
-        if (auto* widget = top->findChild<Widget*>(wanted)) {
-            return widget;
-        }
-    }
-    return nullptr;
-}
 
 QAction* Action(const std::string& name) {
     for (QWidget* top : QApplication::topLevelWidgets()) {

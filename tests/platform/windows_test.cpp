@@ -11,23 +11,12 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
+#include "platform/widget_lookup.h"
+
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
-
-template <class Widget> Widget* Named(const std::string& name) {
-    const QString wanted = QString::fromStdString(name);
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() == wanted) {
-            return qobject_cast<Widget*>(top);
-        }
-        if (auto* widget = top->findChild<Widget*>(wanted)) {
-            return widget;
-        }
-    }
-    return nullptr;
-}
 
 class WindowsTest : public ::testing::Test {
   protected:

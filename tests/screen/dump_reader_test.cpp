@@ -1,4 +1,5 @@
 #include "screen/dump_reader.h"
+#include "support/corpus_dumps.h"
 
 #include "imaging/picture.h"
 #include "imaging/png_reader.h"
@@ -317,22 +318,17 @@ namespace {
 // Every real dump of the corpus decodes to the height its length gives, in the mode its
 // name carries, with only the default colours of its bit depth.
 TEST(DumpReaderCorpusTest, RealDumpsDecodeInTheirModes) {
-    const std::filesystem::path root = std::filesystem::path(QUILLMORPH_CORPUS) / "bbc";
-    if (!std::filesystem::exists(root)) {
-        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << root << ")";
+    const std::vector<CorpusDump> dumps = CorpusDumps();
+    if (dumps.empty()) {
+        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << CorpusDumpFolder() << ")";
     }
     int decoded = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        const std::string name = entry.path().filename().string();
-        const std::size_t at = name.find(".mode");
-        if (!entry.is_regular_file() || at == std::string::npos || name.ends_with(".inf") ||
-            name.ends_with(".png")) {
-            continue;
-        }
-        const int modeNumber = name[at + 5] - '0';
+    for (const CorpusDump& corpusDump : dumps) {
+        const std::string name = corpusDump.path.filename().string();
+        const int modeNumber = corpusDump.mode;
         const ScreenMode* mode = ScreenModeByNumber(modeNumber);
         ASSERT_NE(mode, nullptr) << name;
-        std::ifstream in(entry.path(), std::ios::binary);
+        std::ifstream in(corpusDump.path, std::ios::binary);
         const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const DecodedDump dump = DecodeScreenBytes(bytes, mode->width, mode->bitsPerPixel);
         ASSERT_TRUE(dump.picture) << name;

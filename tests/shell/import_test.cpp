@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 #include "screen/dump_reader.h"
+#include "support/corpus_dumps.h"
 #include "screen/screen_modes.h"
 #include "shell/commands.h"
 #include "shell/state/app_state.h"
@@ -354,25 +355,20 @@ TEST_F(ImportTest, TheConvertersAutoPaletteIsTheDesktops) {
 
 // Every real dump of the corpus through the import command, in the mode its name gives.
 TEST_F(ImportTest, RealDumpsImportInTheirModes) {
-    const std::filesystem::path root = std::filesystem::path(QUILLMORPH_CORPUS) / "bbc";
-    if (!std::filesystem::exists(root)) {
-        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << root << ")";
+    const std::vector<CorpusDump> dumps = CorpusDumps();
+    if (dumps.empty()) {
+        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << CorpusDumpFolder() << ")";
     }
     int imported = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        const std::string name = entry.path().filename().string();
-        const std::size_t at = name.find(".mode");
-        if (!entry.is_regular_file() || at == std::string::npos || name.ends_with(".inf") ||
-            name.ends_with(".png")) {
-            continue;
-        }
+    for (const CorpusDump& dump : dumps) {
+        const std::string name = dump.path.filename().string();
         SCOPED_TRACE(name);
-        const ScreenMode* mode = ScreenModeByNumber(name[at + 5] - '0');
+        const ScreenMode* mode = ScreenModeByNumber(dump.mode);
         ASSERT_NE(mode, nullptr);
         SelectMode(mode->number);
-        QueueImport(entry.path().string());
+        QueueImport(dump.path.string());
         ASSERT_TRUE(DispatchQueued());
-        const std::vector<std::uint8_t> bytes = FileBytes(entry.path());
+        const std::vector<std::uint8_t> bytes = FileBytes(dump.path);
         EXPECT_EQ(PictureWidth(workingPicture), mode->width);
         EXPECT_EQ(PictureHeight(workingPicture), static_cast<int>(bytes.size()) / mode->bytesPerLine);
         EXPECT_TRUE(HoldsDump(bytes, mode->number));
