@@ -3,13 +3,17 @@
 # Idempotent: when everything is present it only asks dpkg and returns.
 set -euo pipefail
 
+# Every library that CMake or pkg-config links is named here, even where another package
+# usually brings it: libwmf's pkg-config file links expat, X11 and FreeType, and
+# libwmf-dev does not depend on libexpat1-dev.
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git file
   qt6-base-dev qt6-svg-dev libgl-dev
   libpng-dev zlib1g-dev libjpeg-dev libtiff-dev
-  libwmf-dev libemf2svg-dev
+  libwmf-dev libemf2svg-dev libexpat1-dev libx11-dev libfreetype-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  scdoc desktop-file-utils appstream
   fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth imagemagick
 )
