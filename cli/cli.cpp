@@ -18,6 +18,7 @@
 #include "screen/dump_writer.h"
 #include "screen/screen_modes.h"
 #include "shell/state/app_state.h"
+#include "program_identity.h"
 
 #include <algorithm>
 #include <cctype>
@@ -276,7 +277,7 @@ int RunCli(const std::vector<std::string>& arguments) {
         return 0;
     }
     if (parsed.command == "version") {
-        std::puts("quillmorph-cli 0.20");
+        std::printf("quillmorph-cli %s\n", kProgramVersion);
         return 0;
     }
     PrepareProgram();

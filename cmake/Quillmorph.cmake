@@ -1,10 +1,13 @@
 # Compiler settings shared by every target of the program's own code.
 add_library(quillmorph_flags INTERFACE)
 target_compile_options(quillmorph_flags INTERFACE
-  -Wall -Wextra -Wpedantic -Werror
+  -Wall -Wextra -Wpedantic $<$<BOOL:${QUILLMORPH_WERROR}>:-Werror>
   # Rounding must not depend on the compiler's choice of fused multiply-add.
   -ffp-contract=off -fno-fast-math)
-target_include_directories(quillmorph_flags INTERFACE ${PROJECT_SOURCE_DIR})
+target_include_directories(quillmorph_flags INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+
+# The version and the desktop identity, as the programs show them.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/program_identity.h.in ${PROJECT_BINARY_DIR}/generated/program_identity.h @ONLY)
 
 if(QUILLMORPH_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)

@@ -1,5 +1,7 @@
 #include "platform/event_queue.h"
 #include "platform/platform.h"
+#include "platform/program_icon.h"
+#include "program_identity.h"
 
 #include <QApplication>
 #include <QFont>
@@ -66,6 +68,10 @@ bool InitPlatform() {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(new ControlStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
     QApplication::setFont(ControlFont());
+    // Every window takes the application's icon; the desktop entry's name lets a
+    // Wayland compositor or a task bar match the windows to the installed entry.
+    QApplication::setWindowIcon(ProgramIcon());
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "shell/build_info.h"
 #include "shell/gadget_colours.h"
 #include "shell/state/app_state.h"
+#include "program_identity.h"
 
 #include <array>
 #include <string_view>
@@ -40,7 +41,7 @@ int okayButton = 0;
 } // namespace
 
 std::string VersionLine() {
-    return std::string("Version 0.20.0.") + "34" + "\u00DF - Compiled on " + BuildDate() + " at " + BuildTime();
+    return std::string("Version ") + kFileVersion + "\u00DF - Compiled on " + BuildDate() + " at " + BuildTime();
 }
 
 int OpenAboutWindow() {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-// "Version 0.20.0.34ß - Compiled on dd/mm/yyyy at hh:mm:ss".
+// "Version " and the file version (0.20.0.34), then "ß - Compiled on dd/mm/yyyy at hh:mm:ss".
 std::string VersionLine();
 
 // Builds and shows the window; returns its number, or 0 when it cannot be made.

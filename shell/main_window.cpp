@@ -8,6 +8,9 @@
 #include "screen/screen_modes.h"
 #include "shell/commands.h"
 #include "shell/state/app_state.h"
+#include "program_identity.h"
+
+#include <string>
 
 namespace {
 
@@ -128,7 +131,8 @@ void ColourSwatchGadget(int window, int control, int picture, int x, int y, int 
 
 int OpenMainWindow() {
     WindowSpec layout;
-    layout.title = "Quillmorph 0.20";
+    static const std::string title = std::string("Quillmorph ") + kProgramVersion;
+    layout.title = title;
     layout.width = 710;
     layout.height = 420;
     layout.placement = WindowPlacement::CentreOfScreen;

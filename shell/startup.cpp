@@ -6,6 +6,7 @@
 #include "pipeline/dither_kernels.h"
 #include "pipeline/picture_readers.h"
 #include "pipeline/preview_refresh.h"
+#include "pipeline/source_loading.h"
 #include "platform/controls.h"
 #include "platform/platform.h"
 #include "platform/window.h"
@@ -89,8 +90,16 @@ void ShutDown() {
     ShutdownPlatform();
 }
 
-int RunQuillmorph() {
+void OpenFileGivenAtStart(const std::string& path) {
+    sourcePath = path;
+    LoadSourceImage(sourcePath);
+}
+
+int RunQuillmorph(const std::string& fileToOpen) {
     if (StartUp()) {
+        if (!fileToOpen.empty()) {
+            OpenFileGivenAtStart(fileToOpen);
+        }
         RunMainLoop();
     }
     ShutDown();

@@ -1,13 +1,20 @@
 // Start-up and shutdown of the desktop program.
 #pragma once
 
+#include <string>
+
 // Start-up up to the main loop: state, kernels, readers, banner, main window, lists and
 // controls, palettes and the first refresh. Returns false when the main window could
 // not be built (the program then ends quietly).
 bool StartUp();
 
+// Opens a picture named when the program was started (a desktop's "Open with"), as a
+// file dropped on the main window is opened.
+void OpenFileGivenAtStart(const std::string& path);
+
 // Closes every window and releases what the program holds.
 void ShutDown();
 
-// The whole program: start-up, the main loop, shutdown. Always returns exit code 0.
-int RunQuillmorph();
+// The whole program: start-up, opening `fileToOpen` when it is not empty, the main loop,
+// shutdown. Always returns exit code 0.
+int RunQuillmorph(const std::string& fileToOpen);

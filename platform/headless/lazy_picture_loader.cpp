@@ -12,28 +12,37 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace {
 
-std::string ModulePath() {
+// The module lies beside the program in the build tree, and in the program's private
+// library folder once installed. It is only ever opened from one of these two places,
+// never through the dynamic linker's search path.
+std::vector<std::filesystem::path> ModuleCandidates() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {
-        return kQtLoaderModuleFile; // left to the dynamic linker's search path
+        return {};
     }
-    return (program.parent_path() / kQtLoaderModuleFile).string();
+    const std::filesystem::path folder = program.parent_path();
+    return {folder / kQtLoaderModuleFile, folder / QUILLMORPH_MODULE_DIR_FROM_PROGRAM / kQtLoaderModuleFile};
 }
 
 // The module's entry point, found once; nothing when the module is missing or unusable.
 QtLoaderModuleEntry ModuleEntry() {
     static const QtLoaderModuleEntry entry = []() -> QtLoaderModuleEntry {
-        void* module = dlopen(ModulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) {
-            module = dlopen(kQtLoaderModuleFile, RTLD_NOW | RTLD_LOCAL);
+        for (const std::filesystem::path& candidate : ModuleCandidates()) {
+            std::error_code error;
+            if (!std::filesystem::is_regular_file(candidate, error)) {
+                continue;
+            }
+            // The module stays loaded until the program ends: Qt cannot be unloaded safely.
+            if (void* module = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+                return reinterpret_cast<QtLoaderModuleEntry>(dlsym(module, kQtLoaderModuleEntryName));
+            }
         }
-        // The module stays loaded until the program ends: Qt cannot be unloaded safely.
-        return module != nullptr ? reinterpret_cast<QtLoaderModuleEntry>(dlsym(module, kQtLoaderModuleEntryName))
-                                 : nullptr;
+        return nullptr;
     }();
     return entry;
 }

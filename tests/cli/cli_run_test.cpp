@@ -52,7 +52,7 @@ class CliRunTest : public ::testing::Test {
         const std::filesystem::path errors = folder / "stderr.txt";
         std::string command = Quoted(QUILLMORPH_CLI);
         for (const std::string& argument : arguments) {
-            command += " " + Quoted(argument);
+            command.append(" ").append(Quoted(argument));
         }
         command += " >/dev/null 2>" + Quoted(errors.string());
         CliRun run;

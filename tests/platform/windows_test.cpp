@@ -67,6 +67,11 @@ TEST_F(WindowsTest, CreatedHiddenShownOnRequestAndClosedWithOwnedWindows) {
                                   main, WindowFrame::TitleBarWithClose});
     const int button = AddPushButton(owned, 10, 10, 80, 20, "OK");
     ShowWindow(owned);
+    // Every window carries the program's icon, in the sizes a window manager asks for.
+    for (const int window : {main, owned}) {
+        const QIcon icon = Named<QWidget>(WindowObjectName(window))->windowIcon();
+        EXPECT_EQ(icon.availableSizes(), (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {256, 256}}));
+    }
     // Owned windows are not children: disabling the owner leaves them usable.
     SetWindowEnabled(main, false);
     EXPECT_FALSE(WindowEnabled(main));

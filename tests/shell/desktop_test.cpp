@@ -10,6 +10,7 @@
 #include "platform/window.h"
 #include "screen/screen_modes.h"
 #include "shell/commands.h"
+#include "shell/startup.h"
 #include "shell/state/app_state.h"
 
 #include <fstream>
@@ -121,6 +122,15 @@ TEST_F(DispatchTest, AFailedOpenClearsThePathButAFailedDropKeepsIt) {
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(sourcePath, first);
     EXPECT_TRUE(PictureExists(workingPicture));
+}
+
+TEST_F(DispatchTest, AFileGivenAtStartOpensAsADroppedFileDoes) {
+    const std::string path = WritePicture("given.png", 64, 32, 0xFFFFFF);
+    OpenFileGivenAtStart(path);
+    EXPECT_EQ(sourcePath, path);
+    EXPECT_EQ(PictureWidth(workingPicture), 64);
+    EXPECT_EQ(ControlText(sourceFrame), "Source Image: given.png (64 x 32 pixels)");
+    EXPECT_NE(ControlPicture(previewImageGadget), 0);
 }
 
 TEST_F(DispatchTest, ResetImageReadsTheFileAgain) {

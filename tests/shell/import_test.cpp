@@ -330,7 +330,7 @@ TEST_F(ImportTest, TheConvertersAutoPaletteIsTheDesktops) {
             const auto at =
                 std::find(physicalColours.begin(), physicalColours.end(), PaletteEntry(modeNumber, k));
             ASSERT_NE(at, physicalColours.end());
-            names += (k == 0 ? "" : ",") + std::to_string(at - physicalColours.begin());
+            names.append(k == 0 ? "" : ",").append(std::to_string(at - physicalColours.begin()));
             allDefault =
                 allDefault && PaletteEntry(modeNumber, k) == DefaultLogicalColour(k, mode.bitsPerPixel);
         }
