@@ -20,8 +20,9 @@ install(FILES resources/icons/quillmorph.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${QUILLMORPH_APP_ID}.svg)
 
 install(FILES resources/completion/quillmorph-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Named after the package, not the CMake project, as Debian keeps documentation.
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillmorph RENAME copyright)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillmorph)
 
 # Manual pages are written in scdoc and turned into troff, compressed as Debian keeps them.
 find_program(SCDOC_EXECUTABLE scdoc)
@@ -31,8 +32,9 @@ if(SCDOC_EXECUTABLE)
     configure_file(docs/man/${page}.1.scd.in ${generated}/${page}.1.scd @ONLY)
     add_custom_command(
       OUTPUT ${generated}/${page}.1.gz
-      COMMAND sh -c "'${SCDOC_EXECUTABLE}' < '${generated}/${page}.1.scd' | gzip -9n > '${generated}/${page}.1.gz'"
+      COMMAND sh -c [["$0" < "$1" | gzip -9n > "$2"]] ${SCDOC_EXECUTABLE} ${generated}/${page}.1.scd ${generated}/${page}.1.gz
       DEPENDS ${generated}/${page}.1.scd
+      VERBATIM
       COMMENT "Writing the manual page ${page}(1)")
     list(APPEND manual_pages ${generated}/${page}.1.gz)
   endforeach()

@@ -12,8 +12,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cli=$prefix/bin/quillmorph-cli
 [[ -x $prefix/bin/quillmorph && -x $cli ]] || fail "the programs are not in bin/"
-modules=("$prefix"/lib*/quillmorph/libquillmorph_qt_loader.so "$prefix"/lib/*/quillmorph/libquillmorph_qt_loader.so)
-ls "${modules[@]}" 2>/dev/null | grep -q . || fail "the loader module is not in the private library folder"
+[[ -n $(find "$prefix" -path '*/lib*/quillmorph/libquillmorph_qt_loader.so') ]] ||
+  fail "the loader module is not in the private library folder"
 # A bitmap is read by the platform's loader, which lives only in the module.
 info=$("$cli" info "$bmp") || fail "the installed converter cannot read $bmp"
 [[ $info == *"bitmap loader, 2 x 1 pixels"* ]] || fail "the installed converter did not use its module: $info"

@@ -41,7 +41,7 @@ std::string Quoted(const std::string& text) {
 int RunConverter(const std::vector<std::string>& arguments) {
     std::string command = Quoted(QUILLMORPH_CLI);
     for (const std::string& argument : arguments) {
-        command += " " + Quoted(argument);
+        command.append(" ").append(Quoted(argument));
     }
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
