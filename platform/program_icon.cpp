@@ -1,7 +1,6 @@
 #include "platform/program_icon.h"
 
 #include <QPixmap>
-
 #include <cstddef>
 #include <cstdint>
 

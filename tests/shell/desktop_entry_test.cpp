@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "shell/state/app_state.h"
 
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <sstream>
@@ -36,7 +35,8 @@ std::map<std::string, std::string> KnownGlobs() {
         if (line.starts_with("#") || second == std::string::npos) {
             continue;
         }
-        types.emplace(line.substr(second + 1, line.find(':', second + 1) - second - 1), line.substr(first + 1, second - first - 1));
+        types.emplace(line.substr(second + 1, line.find(':', second + 1) - second - 1),
+                      line.substr(first + 1, second - first - 1));
     }
     return types;
 }
@@ -50,7 +50,8 @@ TEST(DesktopEntryTest, ClaimsTheTypeOfEveryFormatTheOpenDialogLists) {
     const std::set<std::string> claimed = ClaimedTypes();
     ASSERT_FALSE(claimed.empty()) << QUILLMORPH_DESKTOP_ENTRY;
     const std::string all = BuildOpenPattern();
-    const std::string patterns = all.substr(all.find('|') + 1, all.find('|', all.find('|') + 1) - all.find('|') - 1);
+    const std::string patterns =
+        all.substr(all.find('|') + 1, all.find('|', all.find('|') + 1) - all.find('|') - 1);
     int known = 0;
     std::istringstream list(patterns);
     for (std::string pattern; std::getline(list, pattern, ';');) {

@@ -1,12 +1,13 @@
 // Draws the About window's banner (415 x 72): the program's name over a Mode 2 style
 // backdrop, a blue-to-magenta-to-red sweep dithered into the BBC Micro's eight colours
 // with chunky double-width pixels. Run once; the PNG it writes is kept in resources/.
+#include "tools/artwork_dither.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-
 #include <array>
 #include <cstdio>
 
@@ -14,14 +15,6 @@ namespace {
 
 constexpr int kWidth = 415;
 constexpr int kHeight = 72;
-
-// 4 x 4 ordered-dither thresholds.
-constexpr std::array<int, 16> kBayer{0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
-
-int Threshold(int channel, int x, int y) {
-    const int limit = (kBayer[static_cast<std::size_t>((y % 4) * 4 + (x % 4))] * 255 + 127) / 16;
-    return channel > limit ? 255 : 0;
-}
 
 QRgb Backdrop(int x, int y) {
     // Mode 2 pixels are twice as wide as high; dither on that grid.
@@ -31,7 +24,8 @@ QRgb Backdrop(int x, int y) {
     const int red = static_cast<int>(255 * fade * t);
     const int green = static_cast<int>(40 * fade * (1.0 - t));
     const int blue = static_cast<int>(255 * fade * (1.0 - t * 0.6));
-    return qRgb(Threshold(red, column, y), Threshold(green, column, y), Threshold(blue, column, y));
+    return qRgb(ArtworkThreshold(red, column, y), ArtworkThreshold(green, column, y),
+                ArtworkThreshold(blue, column, y));
 }
 
 } // namespace
@@ -52,11 +46,13 @@ int main(int argc, char** argv) {
     painter.setRenderHint(QPainter::TextAntialiasing, false);
     // A strip of the eight physical colours near the bottom edge, clear of the version
     // line that the About window lays over the banner's last two rows.
-    const std::array<QRgb, 8> colours{qRgb(0, 0, 0),     qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
-                                      qRgb(0, 0, 255),   qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
+    const std::array<QRgb, 8> colours{qRgb(0, 0, 0),     qRgb(255, 0, 0),    qRgb(0, 255, 0),
+                                      qRgb(255, 255, 0), qRgb(0, 0, 255),    qRgb(255, 0, 255),
+                                      qRgb(0, 255, 255), qRgb(255, 255, 255)};
     for (int k = 0; k < 8; ++k) {
         const int left = k * kWidth / 8;
-        painter.fillRect(left, kHeight - 9, (k + 1) * kWidth / 8 - left, 6, QColor::fromRgb(colours[static_cast<std::size_t>(k)]));
+        painter.fillRect(left, kHeight - 9, (k + 1) * kWidth / 8 - left, 6,
+                         QColor::fromRgb(colours[static_cast<std::size_t>(k)]));
     }
 
     QFont title("DejaVu Sans", 1, QFont::Black);

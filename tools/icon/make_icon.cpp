@@ -3,13 +3,14 @@
 // pixels), a white "Q" with a black shadow, and a strip of the eight physical colours.
 // Writes the scalable SVG and a PNG for each hicolor size; run once, the files are kept
 // in resources/icons/.  Usage: make_icon OUTPUT_FOLDER
+#include "tools/artwork_dither.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSvgGenerator>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -19,20 +20,14 @@ namespace {
 
 // The icon is drawn on a grid of 32 x 32 cells; a backdrop pixel is 2 x 1 cells, as in Mode 2.
 constexpr int kGrid = 32;
-constexpr std::array<int, 16> kBayer{0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
-
-int Threshold(int channel, int x, int y) {
-    const int limit = (kBayer[static_cast<std::size_t>((y % 4) * 4 + (x % 4))] * 255 + 127) / 16;
-    return channel > limit ? 255 : 0;
-}
-
 QColor Backdrop(int column, int row) {
     const double t = static_cast<double>(column) / (kGrid / 2 - 1);
     const double fade = 0.3 + 0.4 * static_cast<double>(row) / (kGrid - 1);
     const int red = static_cast<int>(255 * fade * t);
     const int green = static_cast<int>(40 * fade * (1.0 - t));
     const int blue = static_cast<int>(255 * fade * (1.0 - t * 0.6));
-    return QColor(Threshold(red, column, row), Threshold(green, column, row), Threshold(blue, column, row));
+    return QColor(ArtworkThreshold(red, column, row), ArtworkThreshold(green, column, row),
+                  ArtworkThreshold(blue, column, row));
 }
 
 // Draws the icon into a square of `size` pixels.
@@ -50,10 +45,11 @@ void DrawIcon(QPainter& painter, int size) {
             painter.fillRect(QRectF(column * 2 * cell, row * cell, 2 * cell, cell), Backdrop(column, row));
         }
     }
-    const std::array<QColor, 8> colours{Qt::black, Qt::red, Qt::green, Qt::yellow,
-                                        Qt::blue,  Qt::magenta, Qt::cyan, Qt::white};
+    const std::array<QColor, 8> colours{Qt::black, Qt::red,     Qt::green, Qt::yellow,
+                                        Qt::blue,  Qt::magenta, Qt::cyan,  Qt::white};
     for (int k = 0; k < 8; ++k) {
-        painter.fillRect(QRectF((2 + 3.5 * k) * cell, 25 * cell, 3.5 * cell, 3 * cell), colours[static_cast<std::size_t>(k)]);
+        painter.fillRect(QRectF((2 + 3.5 * k) * cell, 25 * cell, 3.5 * cell, 3 * cell),
+                         colours[static_cast<std::size_t>(k)]);
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
 
@@ -68,7 +64,8 @@ void DrawIcon(QPainter& painter, int size) {
     painter.fillPath(letter, Qt::black);
     painter.translate(-1.2 * cell, -1.2 * cell);
     // An outline keeps the letter readable over the busy backdrop at the smallest sizes.
-    painter.strokePath(letter, QPen(Qt::black, std::max(1.0, cell), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.strokePath(letter,
+                       QPen(Qt::black, std::max(1.0, cell), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.fillPath(letter, Qt::white);
     painter.setPen(QPen(Qt::black, 0.6 * cell));
     painter.setBrush(Qt::NoBrush);
