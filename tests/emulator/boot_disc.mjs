@@ -21,16 +21,18 @@ const LIMIT_SECONDS = 90;
 const session = new MachineSession("B-DFS1.2", { discImage: disc });
 await session.initialise();
 
+// A breakpoint stops the run at once, so it is set only while waiting for the wait.
 async function runUntilKeyWait() {
-    session.resetBreakpointHits();
-    for (let tenths = 0; tenths < LIMIT_SECONDS * 10; tenths++) {
+    const waiting = session.addBreakpoint("execute", KEY_WAIT);
+    let hit = false;
+    for (let tenths = 0; tenths < LIMIT_SECONDS * 10 && !hit; tenths++) {
         await session.runFor(CYCLES_PER_SECOND / 10);
-        if (session.hitBreakpoint()) {
-            await session.runFor(CYCLES_PER_SECOND / 10); // whole frames of the final screen
-            return true;
-        }
+        hit = session.hitBreakpoint() !== null;
     }
-    return false;
+    session.removeBreakpoint(waiting);
+    // The screenshot is the last whole frame: let a few be drawn after the last change.
+    await session.runFor(CYCLES_PER_SECOND / 10);
+    return hit;
 }
 
 async function pressKey(code) {
@@ -44,7 +46,6 @@ session.keyDown(SHIFT);
 session.reset(true);
 await session.runFor(CYCLES_PER_SECOND);
 session.keyUp(SHIFT);
-session.addBreakpoint("execute", KEY_WAIT);
 for (let shown = 1; shown <= pictures; shown++) {
     if (shown > 1) {
         await pressKey(SPACE);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -77,8 +78,9 @@ class BootDiscTest : public ::testing::Test {
         if (const std::string missing = EmulatorMissing(); !missing.empty()) {
             GTEST_SKIP() << missing;
         }
-        folder = fs::temp_directory_path() / ("quillmorph-boot-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        folder = fs::temp_directory_path() / ("quillmorph-boot-" + std::to_string(::getpid()) + "-" + name);
         fs::create_directories(folder);
     }
     void TearDown() override {
@@ -162,6 +164,8 @@ struct ModeCase {
     int mode;
     std::string palette; // empty: the mode's default
 };
+
+void PrintTo(const ModeCase& c, std::ostream* out) { *out << "mode " << c.mode << " palette '" << c.palette << "'"; }
 
 class BootModeTest : public BootDiscTest, public ::testing::WithParamInterface<ModeCase> {};
 
