@@ -197,7 +197,8 @@ int Convert(const ConvertOptions& o) {
     case OutputFormat::Bmp:
         written = WriteScreenPicture(convertedPicture, screenMode, o.output, ScreenOutputKind::Bmp, reason);
         break;
-    case OutputFormat::Ssd: break;
+    case OutputFormat::Ssd:
+        break;
     }
     return written ? 0 : Fail(reason);
 }

@@ -280,7 +280,8 @@ ParsedCommand ParseArguments(const std::vector<std::string>& arguments) {
         }
     }
     // A disc takes any number of pictures before its own name.
-    const bool severalInputs = first == "disc" || (first == "convert" && result.options.format == OutputFormat::Ssd);
+    const bool severalInputs =
+        first == "disc" || (first == "convert" && result.options.format == OutputFormat::Ssd);
     if (severalInputs ? names.size() < files : names.size() != files) {
         result.error = first + " needs " + (severalInputs ? "at least " : "") + std::to_string(files) +
                        (files == 1 ? " file name" : " file names");

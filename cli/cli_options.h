@@ -36,7 +36,7 @@ struct ConvertOptions {
 };
 
 struct ParsedCommand {
-    std::string command;            // "convert", "disc", "decode", "read", "info", "modes", "methods", "help", "version"
+    std::string command; // "convert", "disc", "decode", "read", "info", "modes", "methods", "help", "version"
     ConvertOptions options;          // inputs, outputs and settings of every command
     std::string error;              // a usage error, empty when the arguments were understood
 };

@@ -27,14 +27,17 @@ std::string Stem(const std::string& path) {
 std::vector<int> CurrentPalette(int modeNumber) {
     std::vector<int> palette;
     for (int logical = 0; logical < ScreenModeByNumber(modeNumber)->colourCount; ++logical) {
-        const auto found = std::find(physicalColours.begin(), physicalColours.end(), PaletteEntry(modeNumber, logical));
-        palette.push_back(found == physicalColours.end() ? 0 : static_cast<int>(found - physicalColours.begin()));
+        const auto found =
+            std::find(physicalColours.begin(), physicalColours.end(), PaletteEntry(modeNumber, logical));
+        palette.push_back(found == physicalColours.end() ? 0
+                                                         : static_cast<int>(found - physicalColours.begin()));
     }
     return palette;
 }
 
 // Up to `limit` + 1 bytes of a regular file, or nothing with the reason.
-std::optional<std::vector<std::uint8_t>> ReadSmallFile(const std::string& path, std::size_t limit, std::string& reason) {
+std::optional<std::vector<std::uint8_t>> ReadSmallFile(const std::string& path, std::size_t limit,
+                                                       std::string& reason) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         reason = "'" + path + "' is not a file that can be read";
@@ -85,8 +88,8 @@ int CheckNamesAndCount(const std::vector<DiscPicture>& pictures, const std::stri
         return UsageError(*problem + " (" + whereNamesComeFrom + ")");
     }
     if (const std::size_t fit = PicturesThatFit(screenMode, pictures); fit < pictures.size()) {
-        return UsageError(std::to_string(pictures.size()) + " pictures do not fit on one disc: " + std::to_string(fit) +
-                          (fit == 1 ? " does" : " do"));
+        return UsageError(std::to_string(pictures.size()) + " pictures do not fit on one disc: " +
+                          std::to_string(fit) + (fit == 1 ? " does" : " do"));
     }
     return 0;
 }
@@ -111,9 +114,11 @@ int ConvertToDisc(const ConvertOptions& o) {
     std::vector<DiscPicture> pictures;
     for (const std::string& input : o.inputs) {
         const std::vector<std::uint8_t> sized(std::size_t(o.lines) * std::size_t(mode.bytesPerLine));
-        pictures.push_back({DumpFile(SidecarName(Stem(input)), mode.number, sized), CurrentPalette(mode.number)});
+        pictures.push_back(
+            {DumpFile(SidecarName(Stem(input)), mode.number, sized), CurrentPalette(mode.number)});
     }
-    if (const int status = CheckNamesAndCount(pictures, "a picture's name is its file name without the extension")) {
+    if (const int status =
+            CheckNamesAndCount(pictures, "a picture's name is its file name without the extension")) {
         return status;
     }
     for (std::size_t i = 0; i < pictures.size(); ++i) {
@@ -147,7 +152,8 @@ int MakeDisc(const ConvertOptions& o) {
             return Fail("'" + path + "': " + *problem);
         }
     }
-    if (const int status = CheckNamesAndCount(pictures, "names come from the sidecar, or from the dump's file name")) {
+    if (const int status =
+            CheckNamesAndCount(pictures, "names come from the sidecar, or from the dump's file name")) {
         return status;
     }
     return WriteDisc(o, pictures);

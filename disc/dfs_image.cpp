@@ -10,14 +10,19 @@ namespace {
 constexpr std::size_t kTitleCharacters = 12;
 constexpr std::size_t kEntryBytes = 8;
 
-char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char Upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
 
 bool SameName(const DfsFile& a, const DfsFile& b) {
     return Upper(a.directory) == Upper(b.directory) && a.name.size() == b.name.size() &&
-           std::equal(a.name.begin(), a.name.end(), b.name.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
+           std::equal(a.name.begin(), a.name.end(), b.name.begin(),
+                      [](char x, char y) { return Upper(x) == Upper(y); });
 }
 
-std::string Quoted(const DfsFile& file) { return "'" + std::string(1, file.directory) + "." + file.name + "'"; }
+std::string Quoted(const DfsFile& file) {
+    return "'" + std::string(1, file.directory) + "." + file.name + "'";
+}
 
 std::optional<std::string> FileProblem(const DfsFile& file) {
     if (const auto problem = DfsCharacterProblem(file.directory)) {
@@ -45,7 +50,8 @@ void WriteEntry(std::vector<std::uint8_t>& image, std::size_t slot, const DfsFil
     details[3] = static_cast<std::uint8_t>(file.exec >> 8);
     details[4] = static_cast<std::uint8_t>(length);
     details[5] = static_cast<std::uint8_t>(length >> 8);
-    details[6] = static_cast<std::uint8_t>(high(file.exec) << 6 | high(length) << 4 | high(file.load) << 2 | (at >> 8));
+    details[6] = static_cast<std::uint8_t>(high(file.exec) << 6 | high(length) << 4 | high(file.load) << 2 |
+                                           (at >> 8));
     details[7] = static_cast<std::uint8_t>(at);
 }
 
@@ -71,7 +77,8 @@ void WriteTitleAndCounts(std::vector<std::uint8_t>& image, std::string_view titl
 std::optional<std::string> DfsCharacterProblem(char character) {
     const auto code = static_cast<unsigned char>(character);
     if (code <= 0x20 || code >= 0x7F) {
-        return code == 0x20 ? std::string("it holds a blank") : std::string("it holds a character outside printable ASCII");
+        return code == 0x20 ? std::string("it holds a blank")
+                            : std::string("it holds a character outside printable ASCII");
     }
     if (std::strchr(".:*#\"|", character) != nullptr) {
         return std::string("'") + character + "' has a meaning of its own in DFS names";
@@ -113,7 +120,8 @@ std::size_t DfsSectorsFor(std::size_t bytes) {
 }
 
 std::optional<std::vector<std::uint8_t>> BuildDfsImage(std::string_view title, DfsBootOption boot,
-                                                       const std::vector<DfsFile>& files, std::string& reason) {
+                                                       const std::vector<DfsFile>& files,
+                                                       std::string& reason) {
     if (files.size() > kDfsMaxFiles) {
         reason = "a DFS disc holds at most 31 files, not " + std::to_string(files.size());
         return std::nullopt;
@@ -127,7 +135,8 @@ std::optional<std::vector<std::uint8_t>> BuildDfsImage(std::string_view title, D
         sectors += DfsSectorsFor(file.data.size());
     }
     if (sectors > std::size_t(kDfsSectors)) {
-        reason = "the files need " + std::to_string(sectors) + " sectors, the disc holds " + std::to_string(kDfsSectors);
+        reason = "the files need " + std::to_string(sectors) + " sectors, the disc holds " +
+                 std::to_string(kDfsSectors);
         return std::nullopt;
     }
     std::vector<std::uint8_t> image(std::size_t(kDfsSectors) * kDfsSectorBytes, 0);

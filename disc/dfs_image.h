@@ -19,8 +19,8 @@ enum class DfsBootOption { None = 0, Load = 1, Run = 2, Exec = 3 };
 
 struct DfsFile {
     char directory = '$';
-    std::string name;         // 1 to 7 characters of the DFS set
-    std::uint32_t load = 0;   // 18 bits are kept, as the catalogue stores them
+    std::string name;       // 1 to 7 characters of the DFS set
+    std::uint32_t load = 0; // 18 bits are kept, as the catalogue stores them
     std::uint32_t exec = 0;
     std::vector<std::uint8_t> data;
 };
@@ -41,6 +41,8 @@ std::optional<std::string> DfsNamesProblem(const std::vector<DfsFile>& files);
 std::size_t DfsSectorsFor(std::size_t bytes);
 
 // The whole 800-sector image with the files in the order given, or nothing with the
-// reason: a problem with the names, more than 31 files, or more data than the disc holds. The title keeps its first 12 characters.
+// reason: a problem with the names, more than 31 files, or more data than the disc holds. The title keeps its
+// first 12 characters.
 std::optional<std::vector<std::uint8_t>> BuildDfsImage(std::string_view title, DfsBootOption boot,
-                                                       const std::vector<DfsFile>& files, std::string& reason);
+                                                       const std::vector<DfsFile>& files,
+                                                       std::string& reason);

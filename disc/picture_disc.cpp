@@ -18,7 +18,9 @@ std::uint32_t ScreenAddress(const ScreenMode& mode) {
     return address;
 }
 
-std::string Reference(const DfsFile& file) { return std::string(1, file.directory) + "." + file.name; }
+std::string Reference(const DfsFile& file) {
+    return std::string(1, file.directory) + "." + file.name;
+}
 
 std::vector<std::string_view> Fields(std::string_view text) {
     std::vector<std::string_view> fields;
@@ -109,15 +111,16 @@ std::optional<std::string> PictureProblem(const DiscPicture& picture, int modeNu
         fits = fits || length == std::size_t(lines) * std::size_t(mode.bytesPerLine);
     }
     if (!fits) {
-        return std::to_string(length) + " bytes is no " + std::string(mode.label) + " screen of 256, 240 or 200 lines (" +
-               std::to_string(256 * mode.bytesPerLine) + ", " + std::to_string(240 * mode.bytesPerLine) + " or " +
-               std::to_string(200 * mode.bytesPerLine) + " bytes)";
+        return std::to_string(length) + " bytes is no " + std::string(mode.label) +
+               " screen of 256, 240 or 200 lines (" + std::to_string(256 * mode.bytesPerLine) + ", " +
+               std::to_string(240 * mode.bytesPerLine) + " or " + std::to_string(200 * mode.bytesPerLine) +
+               " bytes)";
     }
     if ((picture.file.load & 0xFFFF) != ScreenAddress(mode)) {
         char address[16];
         std::snprintf(address, sizeof address, "%X", static_cast<unsigned>(picture.file.load));
-        return "it loads at &" + std::string(address) + ", not at the screen of " + std::string(mode.label) + " (&" +
-               std::string(mode.loadAddress.substr(2)) + ")";
+        return "it loads at &" + std::string(address) + ", not at the screen of " + std::string(mode.label) +
+               " (&" + std::string(mode.loadAddress.substr(2)) + ")";
     }
     return std::nullopt;
 }
@@ -161,9 +164,10 @@ std::optional<std::vector<std::uint8_t>> BuildPictureDisc(std::string_view title
         return std::nullopt;
     }
     if (const std::size_t fit = PicturesThatFit(modeNumber, pictures); fit < pictures.size()) {
-        reason = std::to_string(pictures.size()) + " pictures do not fit on one disc; " + std::to_string(fit) +
-                 (fit == 1 ? " does" : " do");
+        reason = std::to_string(pictures.size()) + " pictures do not fit on one disc; " +
+                 std::to_string(fit) + (fit == 1 ? " does" : " do");
         return std::nullopt;
     }
-    return BuildDfsImage(title, DfsBootOption::Exec, DiscFiles(modeNumber, pictures, pictures.size()), reason);
+    return BuildDfsImage(title, DfsBootOption::Exec, DiscFiles(modeNumber, pictures, pictures.size()),
+                         reason);
 }

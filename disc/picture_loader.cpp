@@ -10,7 +10,9 @@ constexpr std::uint32_t kScreenEnd = 0x8000;
 
 // Every logical colour the hardware has in the mode: the 4-bit modes have 16, of which
 // the picture uses 8; the others are set steady (n shows 15 - n), so none flashes.
-int HardwareColours(const ScreenMode& mode) { return 1 << mode.bitsPerPixel; }
+int HardwareColours(const ScreenMode& mode) {
+    return 1 << mode.bitsPerPixel;
+}
 
 int PhysicalOf(const ScreenMode& mode, const LoaderPicture& picture, int logical) {
     if (logical < static_cast<int>(picture.palette.size()) && logical < mode.colourCount) {
@@ -60,29 +62,30 @@ std::vector<std::string> ProgramLines(const ScreenMode& mode, const std::vector<
         lines.push_back("*FX154,224"); // video ULA: 10 columns, 4 bits per pixel
     }
     const std::string count = std::to_string(pictures.size());
-    lines.insert(lines.end(), {
-        "N%=" + count + ":L%=" + std::to_string(HardwareColours(mode)) +
-            ":DIM N$(N%-1),E%(N%-1),W%(N%-1),C%(N%-1,L%-1)",
-        "FOR I%=0 TO N%-1:READ N$(I%),E%(I%),W%(I%):FOR J%=0 TO L%-1:READ C%(I%,J%):NEXT:NEXT",
-        "I%=0",
-        "REPEAT",
-        // Black while loading, then the picture appears whole with its palette.
-        "FOR J%=0 TO L%-1:PROCcolour(J%,0):NEXT",
-        "OSCLI \"LOAD \"+N$(I%)",
-        "IF E%(I%)<" + std::to_string(kScreenEnd) + " FOR A%=E%(I%) TO " + std::to_string(kScreenEnd - 4) +
-            " STEP 4:!A%=W%(I%):NEXT",
-        "FOR J%=0 TO L%-1:PROCcolour(J%,C%(I%,J%)):NEXT",
-        "REPEAT K%=GET:UNTIL K%=32 OR K%=27",
-        "I%=(I%+1) MOD N%",
-        "UNTIL K%=27",
-        "MODE7",
-        "*FX229,0",
-        "END",
-        // The OS palette call does not know the 4-bit layout of Mode 5 memory: there the
-        // video ULA's palette register takes logical colour and inverted physical colour.
-        ulaMode ? "DEF PROCcolour(X%,Y%):?&FE21=X%*16+(Y% EOR 7):ENDPROC"
-                : "DEF PROCcolour(X%,Y%):VDU19,X%,Y%;0;:ENDPROC",
-    });
+    lines.insert(lines.end(),
+                 {
+                     "N%=" + count + ":L%=" + std::to_string(HardwareColours(mode)) +
+                         ":DIM N$(N%-1),E%(N%-1),W%(N%-1),C%(N%-1,L%-1)",
+                     "FOR I%=0 TO N%-1:READ N$(I%),E%(I%),W%(I%):FOR J%=0 TO L%-1:READ C%(I%,J%):NEXT:NEXT",
+                     "I%=0",
+                     "REPEAT",
+                     // Black while loading, then the picture appears whole with its palette.
+                     "FOR J%=0 TO L%-1:PROCcolour(J%,0):NEXT",
+                     "OSCLI \"LOAD \"+N$(I%)",
+                     "IF E%(I%)<" + std::to_string(kScreenEnd) + " FOR A%=E%(I%) TO " +
+                         std::to_string(kScreenEnd - 4) + " STEP 4:!A%=W%(I%):NEXT",
+                     "FOR J%=0 TO L%-1:PROCcolour(J%,C%(I%,J%)):NEXT",
+                     "REPEAT K%=GET:UNTIL K%=32 OR K%=27",
+                     "I%=(I%+1) MOD N%",
+                     "UNTIL K%=27",
+                     "MODE7",
+                     "*FX229,0",
+                     "END",
+                     // The OS palette call does not know the 4-bit layout of Mode 5 memory: there the
+                     // video ULA's palette register takes logical colour and inverted physical colour.
+                     ulaMode ? "DEF PROCcolour(X%,Y%):?&FE21=X%*16+(Y% EOR 7):ENDPROC"
+                             : "DEF PROCcolour(X%,Y%):VDU19,X%,Y%;0;:ENDPROC",
+                 });
     for (const LoaderPicture& picture : pictures) {
         lines.push_back(DataLine(mode, picture));
     }

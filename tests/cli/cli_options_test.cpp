@@ -58,11 +58,13 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
     EXPECT_EQ(Parse({"convert", "a", "b", "--gamma", "8"}).error, "--gamma needs a number above 0 and below 8");
     EXPECT_EQ(Parse({"convert", "a", "b", "--brightness", "1.5"}).error,
               "--brightness needs a whole number from -128 to 128");
-    EXPECT_EQ(Parse({"convert", "a", "b", "--format", "gif"}).error, "--format needs dump, png, jpg, bmp or ssd");
+    EXPECT_EQ(Parse({"convert", "a", "b", "--format", "gif"}).error,
+              "--format needs dump, png, jpg, bmp or ssd");
     EXPECT_EQ(Parse({"convert", "a", "b", "c"}).error, "convert needs 2 file names");
     EXPECT_EQ(Parse({"convert", "a", "--format", "ssd"}).error, "convert needs at least 2 file names");
     EXPECT_EQ(Parse({"disc", "a", "b.ssd"}).error, "disc needs --mode M");
-    EXPECT_EQ(Parse({"disc", "a", "b.ssd", "--mode", "1", "--method", "3"}).error, "unknown option '--method' for disc");
+    EXPECT_EQ(Parse({"disc", "a", "b.ssd", "--mode", "1", "--method", "3"}).error,
+              "unknown option '--method' for disc");
     EXPECT_EQ(Parse({"decode", "a", "b"}).error, "decode needs --mode M");
     EXPECT_EQ(Parse({"decode", "a", "b", "--mode", "1", "--serpentine"}).error,
               "unknown option '--serpentine' for decode");

@@ -5,19 +5,17 @@
 #include "screen/dump_reader.h"
 #include "screen/screen_modes.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 #include <string>
-#include <vector>
-
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -228,7 +226,8 @@ std::vector<std::uint8_t> DiscEntry(const std::vector<std::uint8_t>& disc, const
     return {};
 }
 
-std::vector<std::uint8_t> DiscFile(const std::vector<std::uint8_t>& disc, const std::vector<std::uint8_t>& entry) {
+std::vector<std::uint8_t> DiscFile(const std::vector<std::uint8_t>& disc,
+                                   const std::vector<std::uint8_t>& entry) {
     const long start = (entry[14] & 3) << 8 | entry[15];
     const long length = (entry[14] >> 4 & 3) << 16 | entry[13] << 8 | entry[12];
     return {disc.begin() + start * 256, disc.begin() + start * 256 + length};
@@ -268,8 +267,8 @@ TEST_F(CliRunTest, ConvertToDiscHoldsTheSameDumpsAsConvert) {
 TEST_F(CliRunTest, DiscOfSavedDumpsTakesSidecarsAndRealLengths) {
     const std::vector<std::uint8_t> shot(8000, 0x3C);
     const std::string withSidecar = WriteBytes("shot", shot);
-    WriteBytes("shot.inf", {'A', '.', 'S', 'H', 'O', 'T', ' ', '5', '8', '0', '0', ' ', '1', '2', '3', '4', ' ', '2', '8',
-                            '0', '0'});
+    WriteBytes("shot.inf", {'A', '.', 'S', 'H', 'O', 'T', ' ', '5', '8', '0', '0',
+                            ' ', '1', '2', '3', '4', ' ', '2', '8', '0', '0'});
     const std::string plain = WriteBytes("plain", std::vector<std::uint8_t>(10240, 0x81));
     const std::string disc = (folder / "dumps.ssd").string();
     const CliRun run = Cli({"disc", withSidecar, plain, disc, "--mode", "8", "--palette", "7,6,5,4,3,2,1,0"});
@@ -301,7 +300,9 @@ TEST_F(CliRunTest, DiscsAreWrittenWholeOrNotAtAll) {
     } refused[] = {
         {ten, 2, "10 pictures do not fit on one disc: 9 do"},
         {{"disc", odd, disc, "--mode", "2"}, 1, "20000 bytes is no Mode 2 screen"},
-        {{"disc", longName, disc, "--mode", "2"}, 2, "'$.TOOLONGX' is not a DFS file name: it has 8 characters"},
+        {{"disc", longName, disc, "--mode", "2"},
+         2,
+         "'$.TOOLONGX' is not a DFS file name: it has 8 characters"},
         {{"disc", mode2, mode2, disc, "--mode", "2"}, 2, "two files would both be named '$.M2'"},
         {{"disc", mode2, (folder / "missing" / "x.ssd").string(), "--mode", "2"}, 1, "Unable to write"},
         {{"convert", mode2, disc, "--format", "ssd", "--mode", "2"}, 1, "not a recognised image format"},

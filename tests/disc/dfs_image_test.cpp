@@ -5,7 +5,8 @@
 namespace {
 
 std::vector<std::uint8_t> Image(const std::vector<DfsFile>& files, std::string& reason) {
-    return BuildDfsImage("A LONG DISC TITLE", DfsBootOption::Exec, files, reason).value_or(std::vector<std::uint8_t>{});
+    return BuildDfsImage("A LONG DISC TITLE", DfsBootOption::Exec, files, reason)
+        .value_or(std::vector<std::uint8_t>{});
 }
 
 TEST(DfsImageTest, CatalogueDescribesEveryFileAsTheFilingSystemReadsIt) {
@@ -18,8 +19,8 @@ TEST(DfsImageTest, CatalogueDescribesEveryFileAsTheFilingSystemReadsIt) {
     ASSERT_EQ(image.size(), 800u * 256u) << reason;
     EXPECT_EQ(std::string(image.begin(), image.begin() + 8), "A LONG D");
     EXPECT_EQ(std::string(image.begin() + 256, image.begin() + 260), "ISC ");
-    EXPECT_EQ(image[256 + 5], 2 * 8);         // two entries
-    EXPECT_EQ(image[256 + 6], 0x33);          // boot option 3, sector count bits 8-9
+    EXPECT_EQ(image[256 + 5], 2 * 8); // two entries
+    EXPECT_EQ(image[256 + 6], 0x33);  // boot option 3, sector count bits 8-9
     EXPECT_EQ(image[256 + 7], 800 & 0xFF);
     // The highest start sector is listed first: "pic" at sector 4, after !BOOT's two.
     EXPECT_EQ(std::string(image.begin() + 8, image.begin() + 16), "pic    P");
@@ -35,7 +36,8 @@ TEST(DfsImageTest, CatalogueDescribesEveryFileAsTheFilingSystemReadsIt) {
 }
 
 TEST(DfsImageTest, NamesTheFilingSystemCannotHoldAreRefused) {
-    for (const std::string bad : {"", "EIGHTCHR", "A.B", "A B", "A:B", "A*", "#A", "\"A", "A|M", "\xE9t\xE9"}) {
+    for (const std::string bad :
+         {"", "EIGHTCHR", "A.B", "A B", "A:B", "A*", "#A", "\"A", "A|M", "\xE9t\xE9"}) {
         EXPECT_TRUE(DfsNameProblem(bad).has_value()) << bad;
     }
     for (const std::string good : {"!BOOT", "PIC-1", "a_b$", "SEVENCH"}) {

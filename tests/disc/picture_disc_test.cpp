@@ -56,7 +56,8 @@ TEST(PictureDiscTest, NineModeTwoPicturesFitAndTheTenthIsRefused) {
 }
 
 TEST(PictureDiscTest, APictureCannotTakeTheLoadersName) {
-    EXPECT_EQ(NameProblem({Picture("!boot", 5, 10240)}), "two files would both be named '$.!boot' on the disc");
+    EXPECT_EQ(NameProblem({Picture("!boot", 5, 10240)}),
+              "two files would both be named '$.!boot' on the disc");
     EXPECT_FALSE(NameProblem({Picture("PIC", 5, 10240)}));
 }
 

@@ -5,17 +5,15 @@
 #include "imaging/picture_writer.h"
 #include "imaging/png_reader.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
-#include <vector>
-
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -66,7 +64,8 @@ Picture SourcePicture(int variant) {
                 const int ramp = wave < 640 ? wave : wave < 960 ? 640 : wave < 1600 ? 1600 - wave : 0;
                 return static_cast<BufferWord>(std::min(255, ramp * y / 640 + (y > 200 ? (y - 200) * 4 : 0)));
             };
-            picture.pixels[std::size_t(y) * 320u + std::size_t(x)] = channel(0) << 16 | channel(1) << 8 | channel(2);
+            picture.pixels[std::size_t(y) * 320u + std::size_t(x)] =
+                channel(0) << 16 | channel(1) << 8 | channel(2);
         }
     }
     return picture;
@@ -101,7 +100,8 @@ class BootDiscTest : public ::testing::Test {
     }
     // Converts the sources onto a disc and each alone to a PNG export, boots the disc
     // and compares each screen the machine shows with its export.
-    void ExpectScreensMatch(const std::vector<std::string>& sources, const std::vector<std::string>& options) {
+    void ExpectScreensMatch(const std::vector<std::string>& sources,
+                            const std::vector<std::string>& options) {
         std::string flags;
         for (const std::string& option : options) {
             flags += " " + Quoted(option);
@@ -113,13 +113,16 @@ class BootDiscTest : public ::testing::Test {
         const std::string cli = Quoted(QUILLMORPH_CLI) + " convert";
         const fs::path disc = folder / "pictures.ssd";
         ASSERT_EQ(Run(cli + inputs + " " + Quoted(disc.string()) + " --format ssd" + flags), 0);
-        const std::string boot = Quoted(QUILLMORPH_NODE) + " " + Quoted(QUILLMORPH_JSBEEB "/boot_disc.mjs") + " " +
-                                 Quoted(disc.string()) + " " + Quoted((folder / "screen").string()) + " " +
-                                 std::to_string(sources.size()) + " >" + Quoted((folder / "boot.log").string()) + " 2>&1";
+        const std::string boot = Quoted(QUILLMORPH_NODE) + " " + Quoted(QUILLMORPH_JSBEEB "/boot_disc.mjs") +
+                                 " " + Quoted(disc.string()) + " " + Quoted((folder / "screen").string()) +
+                                 " " + std::to_string(sources.size()) + " >" +
+                                 Quoted((folder / "boot.log").string()) + " 2>&1";
         ASSERT_EQ(Run(boot), 0) << "the emulator run failed; see " << (folder / "boot.log");
         for (std::size_t i = 0; i < sources.size(); ++i) {
             const fs::path exported = folder / ("export" + std::to_string(i) + ".png");
-            ASSERT_EQ(Run(cli + " " + Quoted(sources[i]) + " " + Quoted(exported.string()) + " --format png" + flags), 0);
+            ASSERT_EQ(Run(cli + " " + Quoted(sources[i]) + " " + Quoted(exported.string()) + " --format png" +
+                          flags),
+                      0);
             const fs::path screen = folder / ("screen-" + std::to_string(i + 1) + ".png");
             EXPECT_TRUE(ScreenShows(screen, exported)) << "picture " << i + 1 << "; files kept in " << folder;
         }
@@ -131,7 +134,8 @@ class BootDiscTest : public ::testing::Test {
         const std::optional<Picture> frame = DecodePng(FileBytes(screen));
         const std::optional<Picture> expected = DecodePng(FileBytes(exported));
         if (!frame || !expected || frame->width != kFrameWidth || kAreaWidth % expected->width != 0) {
-            return ::testing::AssertionFailure() << "missing or unexpected pictures " << screen << ", " << exported;
+            return ::testing::AssertionFailure()
+                   << "missing or unexpected pictures " << screen << ", " << exported;
         }
         const int across = kAreaWidth / expected->width;
         const int down = expected->height == kAreaHeight ? 1 : 2; // the machine draws each line twice
@@ -144,15 +148,19 @@ class BootDiscTest : public ::testing::Test {
                 const bool inside = x >= kAreaLeft && y >= kAreaTop && x < kAreaLeft + kAreaWidth &&
                                     y < kAreaTop + kAreaHeight && ey < expected->height;
                 const BufferWord want =
-                    inside ? expected->pixels[std::size_t(ey) * std::size_t(expected->width) + std::size_t(ex)] : 0;
-                const BufferWord got = frame->pixels[std::size_t(y) * std::size_t(frame->width) + std::size_t(x)];
+                    inside
+                        ? expected->pixels[std::size_t(ey) * std::size_t(expected->width) + std::size_t(ex)]
+                        : 0;
+                const BufferWord got =
+                    frame->pixels[std::size_t(y) * std::size_t(frame->width) + std::size_t(x)];
                 if (((want ^ got) & 0xFFFFFFu) != 0 && differing++ == 0) {
                     first = "(" + std::to_string(x) + "," + std::to_string(y) + ")";
                 }
             }
         }
         if (differing != 0) {
-            return ::testing::AssertionFailure() << differing << " frame pixels differ, the first at " << first;
+            return ::testing::AssertionFailure()
+                   << differing << " frame pixels differ, the first at " << first;
         }
         return ::testing::AssertionSuccess();
     }
@@ -165,12 +173,15 @@ struct ModeCase {
     std::string palette; // empty: the mode's default
 };
 
-void PrintTo(const ModeCase& c, std::ostream* out) { *out << "mode " << c.mode << " palette '" << c.palette << "'"; }
+void PrintTo(const ModeCase& c, std::ostream* out) {
+    *out << "mode " << c.mode << " palette '" << c.palette << "'";
+}
 
 class BootModeTest : public BootDiscTest, public ::testing::WithParamInterface<ModeCase> {};
 
 TEST_P(BootModeTest, ShowsTheExportedPicture) {
-    std::vector<std::string> options{"--mode", std::to_string(GetParam().mode), "--method", "floyd-steinberg"};
+    std::vector<std::string> options{"--mode", std::to_string(GetParam().mode), "--method",
+                                     "floyd-steinberg"};
     if (!GetParam().palette.empty()) {
         options.insert(options.end(), {"--palette", GetParam().palette});
     }
@@ -193,11 +204,13 @@ INSTANTIATE_TEST_SUITE_P(EveryMode, BootModeTest,
 
 TEST_F(BootDiscTest, ShortPictureLeavesTheRestOfTheScreenBlack) {
     // Logical colour 0 is not black here: the loader blackens the lines below with colour 1.
-    ExpectScreensMatch({Source(0)}, {"--mode", "1", "--lines", "200", "--palette", "blue,black,yellow,white"});
+    ExpectScreensMatch({Source(0)},
+                       {"--mode", "1", "--lines", "200", "--palette", "blue,black,yellow,white"});
 }
 
 TEST_F(BootDiscTest, SlideshowShowsTheNextPictureOnSpace) {
-    ExpectScreensMatch({Source(0), Source(1)}, {"--mode", "8", "--method", "floyd-steinberg", "--auto-palette"});
+    ExpectScreensMatch({Source(0), Source(1)},
+                       {"--mode", "8", "--method", "floyd-steinberg", "--auto-palette"});
 }
 
 } // namespace
