@@ -14,9 +14,11 @@ execute_process(
   COMMAND "${NPM}" install jsbeeb@1.13.1 --ignore-scripts --no-audit --no-fund --fetch-retries=1 --fetch-timeout=60000
   WORKING_DIRECTORY "${FOLDER}" RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output TIMEOUT 900)
 if(NOT result EQUAL 0)
-  string(REGEX REPLACE "\n+$" "" output "${output}")
-  string(REGEX MATCH "[^\n]*$" last "${output}")
-  file(WRITE "${status}" "npm install failed: ${last}")
+  # npm's first lines name the problem ("npm error code ENOTFOUND", then the request).
+  string(REGEX MATCHALL "npm error [^\n]*" lines "${output}")
+  list(SUBLIST lines 0 4 lines)
+  list(JOIN lines "; " reason)
+  file(WRITE "${status}" "npm install failed (status ${result}): ${reason}")
   return()
 endif()
 # The emulator's session module must load with this Node.js.

@@ -6,6 +6,7 @@
 #include "imaging/png_reader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -45,7 +46,10 @@ std::string EmulatorMissing() {
         return "Node.js (node and npm) was not found when the build was configured";
     }
     const std::vector<std::uint8_t> status = FileBytes(fs::path(QUILLMORPH_JSBEEB) / "install-status.txt");
-    const std::string text(status.begin(), status.end());
+    std::string text(status.begin(), status.end());
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.pop_back();
+    }
     if (text.starts_with("ok")) {
         return {};
     }
