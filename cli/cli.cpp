@@ -5,6 +5,8 @@
 #include "adjust/colour_effects.h"
 #include "adjust/rotate_flip.h"
 #include "cli/cli_options.h"
+#include "cli/cli_steps.h"
+#include "cli/disc_commands.h"
 #include "imaging/colour.h"
 #include "imaging/picture.h"
 #include "imaging/picture_reader.h"
@@ -44,10 +46,15 @@ constexpr const char* kUsage =
     "    --lines 256|240|200            line count (200 NTSC, 240 QVGA)\n"
     "    --palette C0,C1,...            physical colours (0-7 or names) for logical colours 0..n-1\n"
     "    --auto-palette                 choose the palette from the picture\n"
-    "    --format dump|png|jpg|bmp      dump (default) writes OUTPUT and OUTPUT.inf\n"
+    "    --format dump|png|jpg|bmp|ssd  dump (default) writes OUTPUT and OUTPUT.inf; ssd writes a\n"
+    "                                   bootable disc image (several INPUTs: a slideshow)\n"
     "    edits, applied in the order given:\n"
     "    --brightness N --contrast N --gamma G --greyscale --invert --solarise --level\n"
     "    --rotate-left --rotate-right --rotate-180 --flip-horizontal --flip-vertical\n"
+    "  convert INPUT... OUTPUT.ssd --format ssd [options]\n"
+    "                                   one bootable disc; SPACE shows the next picture\n"
+    "  disc DUMP... OUTPUT.ssd --mode M [--palette C0,C1,...]\n"
+    "                                   a bootable disc of saved dumps (their .inf used if present)\n"
     "  decode DUMP OUTPUT.png --mode M  read a screen dump as the import command does\n"
     "  read INPUT OUTPUT.png [edits]    decode a picture file, apply edits, write it as PNG\n"
     "  info INPUT                       which reader takes the file, and its size\n"
@@ -56,22 +63,9 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 success, 1 the conversion failed, 2 a usage error.\n";
 
-constexpr int kFailed = 1;
-constexpr int kUsageError = 2;
-
 std::string ReasonOf(std::string_view text) {
     const std::string prefix = ErrorMessageText("");
     return text.starts_with(prefix) ? std::string(text.substr(prefix.size())) : std::string(text);
-}
-
-int Fail(const std::string& reason) {
-    std::fprintf(stderr, "quillmorph-cli: %s\n", reason.c_str());
-    return kFailed;
-}
-
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "quillmorph-cli: %s\nTry 'quillmorph-cli --help'.\n", message.c_str());
-    return kUsageError;
 }
 
 // The program's procedures report through ErrorMessage; here that goes to standard error.
@@ -117,7 +111,18 @@ void ApplyEdits(const std::vector<Edit>& edits) {
     }
 }
 
-// The settings the desktop program would hold after the same choices.
+} // namespace
+
+int Fail(const std::string& reason) {
+    std::fprintf(stderr, "quillmorph-cli: %s\n", reason.c_str());
+    return kFailed;
+}
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "quillmorph-cli: %s\nTry 'quillmorph-cli --help'.\n", message.c_str());
+    return kUsageError;
+}
+
 bool ApplySettings(const ConvertOptions& o, std::string& error) {
     const ScreenMode* mode = ScreenModeByNumber(o.mode);
     const auto method = MethodNumber(o.method);
@@ -148,25 +153,39 @@ bool ApplySettings(const ConvertOptions& o, std::string& error) {
     return true;
 }
 
-int Convert(const ConvertOptions& o) {
-    std::string error;
-    if (!ApplySettings(o, error)) {
-        return UsageError(error);
-    }
-    const SourceRead source = ReadSourcePicture(o.input);
+bool ConvertPicture(const ConvertOptions& o, const std::string& input, std::string& reason) {
+    const SourceRead source = ReadSourcePicture(input);
     if (source.result == 0) {
-        return Fail(source.reason);
+        reason = source.reason;
+        return false;
     }
-    std::string reason;
     ApplyEdits(o.edits);
     if (o.autoPalette) {
         AutoPalette(workingPicture, screenMode);
     }
     if (!RunConversionPipeline(o.strength).convertedPreview) {
-        return Fail("the picture could not be converted");
+        reason = "the picture could not be converted";
+        return false;
     }
     if (const auto foreign = FindForeignPixel(convertedPicture)) {
-        return Fail(VerificationMessage(*foreign));
+        reason = VerificationMessage(*foreign);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+int Convert(const ConvertOptions& o) {
+    if (o.format == OutputFormat::Ssd) {
+        return ConvertToDisc(o);
+    }
+    std::string reason;
+    if (!ApplySettings(o, reason)) {
+        return UsageError(reason);
+    }
+    if (!ConvertPicture(o, o.input, reason)) {
+        return Fail(reason);
     }
     bool written = false;
     switch (o.format) {
@@ -179,6 +198,8 @@ int Convert(const ConvertOptions& o) {
         break;
     case OutputFormat::Bmp:
         written = WriteScreenPicture(convertedPicture, screenMode, o.output, ScreenOutputKind::Bmp, reason);
+        break;
+    case OutputFormat::Ssd:
         break;
     }
     return written ? 0 : Fail(reason);
@@ -284,6 +305,8 @@ int RunCli(const std::vector<std::string>& arguments) {
     int status = 0;
     if (parsed.command == "convert") {
         status = Convert(parsed.options);
+    } else if (parsed.command == "disc") {
+        status = MakeDisc(parsed.options);
     } else if (parsed.command == "decode") {
         status = Decode(parsed.options);
     } else if (parsed.command == "read") {

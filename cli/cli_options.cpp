@@ -73,8 +73,11 @@ class Parser {
             }
             return Edit(name, *value);
         }
-        if (name == "--mode" && result_.command == "decode") {
+        if (name == "--mode" && (result_.command == "decode" || result_.command == "disc")) {
             return Mode(arguments, i);
+        }
+        if (name == "--palette" && result_.command == "disc") {
+            return Palette(arguments, i);
         }
         if (!convertOptions) {
             return Fail("unknown option '" + name + "' for " + result_.command);
@@ -125,8 +128,10 @@ class Parser {
                 o.format = OutputFormat::Jpeg;
             } else if (format == "bmp") {
                 o.format = OutputFormat::Bmp;
+            } else if (format == "ssd") {
+                o.format = OutputFormat::Ssd;
             } else {
-                return Fail("--format needs dump, png, jpg or bmp");
+                return Fail("--format needs dump, png, jpg, bmp or ssd");
             }
         } else {
             return Fail("unknown option '" + name + "'");
@@ -245,7 +250,7 @@ ParsedCommand ParseArguments(const std::vector<std::string>& arguments) {
     if (first == "convert") {
         files = 2;
         convertOptions = true;
-    } else if (first == "decode" || first == "read") {
+    } else if (first == "decode" || first == "read" || first == "disc") {
         files = 2;
     } else if (first == "info") {
         files = 1;
@@ -261,7 +266,9 @@ ParsedCommand ParseArguments(const std::vector<std::string>& arguments) {
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument.size() > 1 && argument[0] == '-' && argument[1] == '-') {
-            if (first == "info" || files == 0 || (first == "decode" && argument != "--mode")) {
+            const bool discOption = argument == "--mode" || argument == "--palette";
+            if (first == "info" || files == 0 || (first == "decode" && argument != "--mode") ||
+                (first == "disc" && !discOption)) {
                 result.error = "unknown option '" + argument + "' for " + first;
                 return result;
             }
@@ -272,20 +279,25 @@ ParsedCommand ParseArguments(const std::vector<std::string>& arguments) {
             names.push_back(argument);
         }
     }
-    if (names.size() != files) {
-        result.error = first + " needs " + std::to_string(files) + (files == 1 ? " file name" : " file names");
+    // A disc takes any number of pictures before its own name.
+    const bool severalInputs =
+        first == "disc" || (first == "convert" && result.options.format == OutputFormat::Ssd);
+    if (severalInputs ? names.size() < files : names.size() != files) {
+        result.error = first + " needs " + (severalInputs ? "at least " : "") + std::to_string(files) +
+                       (files == 1 ? " file name" : " file names");
         return result;
     }
     if (files >= 1) {
         result.options.input = names[0];
+        result.options.inputs.assign(names.begin(), names.end() - (files == 2 ? 1 : 0));
     }
     if (files == 2) {
-        result.options.output = names[1];
+        result.options.output = names.back();
     }
-    if (first == "decode") {
+    if (first == "decode" || first == "disc") {
         const bool modeGiven = std::find(arguments.begin(), arguments.end(), "--mode") != arguments.end();
         if (!modeGiven) {
-            result.error = "decode needs --mode M";
+            result.error = first + " needs --mode M";
         }
     }
     return result;

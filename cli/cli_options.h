@@ -16,10 +16,11 @@ struct Edit {
     float amount = 0.0F; // brightness offset, contrast amount or gamma
 };
 
-enum class OutputFormat { Dump, Png, Jpeg, Bmp };
+enum class OutputFormat { Dump, Png, Jpeg, Bmp, Ssd };
 
 struct ConvertOptions {
-    std::string input;
+    std::string input;               // the first input
+    std::vector<std::string> inputs; // every input: several for a disc
     std::string output;
     int mode = 2;
     std::string method = "None"; // a name of the Method list or its number, resolved later
@@ -35,7 +36,7 @@ struct ConvertOptions {
 };
 
 struct ParsedCommand {
-    std::string command;            // "convert", "decode", "read", "info", "modes", "methods", "help", "version"
+    std::string command; // "convert", "disc", "decode", "read", "info", "modes", "methods", "help", "version"
     ConvertOptions options;          // inputs, outputs and settings of every command
     std::string error;              // a usage error, empty when the arguments were understood
 };

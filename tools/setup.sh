@@ -18,6 +18,11 @@ packages=(
   xvfb xauth imagemagick
 )
 
+# Node.js and npm run the emulator test (jsbeeb from npm); one already on the PATH is kept.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

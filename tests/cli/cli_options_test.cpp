@@ -58,7 +58,13 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
     EXPECT_EQ(Parse({"convert", "a", "b", "--gamma", "8"}).error, "--gamma needs a number above 0 and below 8");
     EXPECT_EQ(Parse({"convert", "a", "b", "--brightness", "1.5"}).error,
               "--brightness needs a whole number from -128 to 128");
-    EXPECT_EQ(Parse({"convert", "a", "b", "--format", "gif"}).error, "--format needs dump, png, jpg or bmp");
+    EXPECT_EQ(Parse({"convert", "a", "b", "--format", "gif"}).error,
+              "--format needs dump, png, jpg, bmp or ssd");
+    EXPECT_EQ(Parse({"convert", "a", "b", "c"}).error, "convert needs 2 file names");
+    EXPECT_EQ(Parse({"convert", "a", "--format", "ssd"}).error, "convert needs at least 2 file names");
+    EXPECT_EQ(Parse({"disc", "a", "b.ssd"}).error, "disc needs --mode M");
+    EXPECT_EQ(Parse({"disc", "a", "b.ssd", "--mode", "1", "--method", "3"}).error,
+              "unknown option '--method' for disc");
     EXPECT_EQ(Parse({"decode", "a", "b"}).error, "decode needs --mode M");
     EXPECT_EQ(Parse({"decode", "a", "b", "--mode", "1", "--serpentine"}).error,
               "unknown option '--serpentine' for decode");
@@ -75,6 +81,17 @@ TEST(CliOptionsTest, ReadTakesEditsAndDecodeTakesAMode) {
     const ParsedCommand decode = Parse({"decode", "SCREEN", "out.png", "--mode", "1"});
     ASSERT_EQ(decode.error, "");
     EXPECT_EQ(decode.options.mode, 1);
+}
+
+TEST(CliOptionsTest, DiscsTakeSeveralPicturesBeforeTheirName) {
+    const ParsedCommand convert = Parse({"convert", "a.png", "b.png", "--format", "SSD", "show.ssd"});
+    ASSERT_EQ(convert.error, "");
+    EXPECT_EQ(convert.options.inputs, (std::vector<std::string>{"a.png", "b.png"}));
+    EXPECT_EQ(convert.options.output, "show.ssd");
+    const ParsedCommand disc = Parse({"disc", "A", "B", "C", "d.ssd", "--palette", "1,2", "--mode", "5"});
+    ASSERT_EQ(disc.error, "");
+    EXPECT_EQ(disc.options.inputs.size(), 3u);
+    EXPECT_EQ(disc.options.palette, (std::vector<int>{1, 2}));
 }
 
 TEST(CliOptionsTest, PhysicalColoursByNumberOrName) {

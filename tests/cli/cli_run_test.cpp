@@ -1,22 +1,21 @@
 // Runs the real quillmorph-cli program and checks its files, messages and exit status.
 #include "imaging/picture.h"
+#include "imaging/picture_writer.h"
 #include "imaging/png_reader.h"
 #include "screen/dump_reader.h"
 #include "screen/screen_modes.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 #include <string>
-#include <vector>
-
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -207,6 +206,113 @@ TEST_F(CliRunTest, ConvertOfARealPngWritesDumpSidecarAndPicture) {
     std::vector<BufferWord> seen(decoded.picture->pixels);
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(std::unique(seen.begin(), seen.end()) - seen.begin(), 4);
+}
+
+} // namespace
+
+namespace {
+
+// The catalogue entry of the file named `name` (7 characters, blank-filled): its 8 bytes
+// in sector 0 (name, directory), then its 8 in sector 1 (addresses, length, start);
+// empty when the disc has no such file.
+std::vector<std::uint8_t> DiscEntry(const std::vector<std::uint8_t>& disc, const std::string& name) {
+    for (long at = 8; at < 8 + disc[256 + 5]; at += 8) {
+        if (std::string(disc.begin() + at, disc.begin() + at + 7) == name) {
+            std::vector<std::uint8_t> entry(disc.begin() + at, disc.begin() + at + 8);
+            entry.insert(entry.end(), disc.begin() + 256 + at, disc.begin() + 256 + at + 8);
+            return entry;
+        }
+    }
+    return {};
+}
+
+std::vector<std::uint8_t> DiscFile(const std::vector<std::uint8_t>& disc,
+                                   const std::vector<std::uint8_t>& entry) {
+    const long start = (entry[14] & 3) << 8 | entry[15];
+    const long length = (entry[14] >> 4 & 3) << 16 | entry[13] << 8 | entry[12];
+    return {disc.begin() + start * 256, disc.begin() + start * 256 + length};
+}
+
+TEST_F(CliRunTest, ConvertToDiscHoldsTheSameDumpsAsConvert) {
+    Picture source{64, 48, {}};
+    for (int i = 0; i < 64 * 48; ++i) {
+        source.pixels.push_back(static_cast<BufferWord>(i * 2654435761u) & 0xFFFFFFu);
+    }
+    std::string reason;
+    const std::string first = (folder / "first.png").string();
+    const std::string second = (folder / "Second pic.png").string();
+    ASSERT_TRUE(WritePngFile(source, first, reason) && WritePngFile(source, second, reason)) << reason;
+    const std::string disc = (folder / "show.ssd").string();
+    const std::vector<std::string> options{"--mode", "4", "--lines", "240", "--method", "3"};
+    std::vector<std::string> arguments{"convert", first, second, disc, "--format", "ssd"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const CliRun run = Cli(arguments);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const std::vector<std::uint8_t> bytes = FileBytes(disc);
+    ASSERT_EQ(bytes.size(), 800u * 256u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "show    ");
+    const std::string dump = (folder / "DUMP").string();
+    arguments = {"convert", first, dump};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    ASSERT_EQ(Cli(arguments).status, 0);
+    for (const std::string name : {"FIRST  ", "SECONDP"}) {
+        const std::vector<std::uint8_t> entry = DiscEntry(bytes, name);
+        ASSERT_EQ(entry.size(), 16u) << name;
+        EXPECT_EQ(entry[8] | entry[9] << 8, 0x5800);
+        EXPECT_EQ(DiscFile(bytes, entry), FileBytes(dump)) << name;
+    }
+    EXPECT_EQ(DiscEntry(bytes, "!BOOT  ").size(), 16u);
+}
+
+TEST_F(CliRunTest, DiscOfSavedDumpsTakesSidecarsAndRealLengths) {
+    const std::vector<std::uint8_t> shot(8000, 0x3C);
+    const std::string withSidecar = WriteBytes("shot", shot);
+    WriteBytes("shot.inf", {'A', '.', 'S', 'H', 'O', 'T', ' ', '5', '8', '0', '0',
+                            ' ', '1', '2', '3', '4', ' ', '2', '8', '0', '0'});
+    const std::string plain = WriteBytes("plain", std::vector<std::uint8_t>(10240, 0x81));
+    const std::string disc = (folder / "dumps.ssd").string();
+    const CliRun run = Cli({"disc", withSidecar, plain, disc, "--mode", "8", "--palette", "7,6,5,4,3,2,1,0"});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const std::vector<std::uint8_t> bytes = FileBytes(disc);
+    const std::vector<std::uint8_t> entry = DiscEntry(bytes, "SHOT   ");
+    ASSERT_EQ(entry.size(), 16u);
+    EXPECT_EQ(entry[7], 'A');
+    EXPECT_EQ(entry[10] | entry[11] << 8, 0x1234);
+    EXPECT_EQ(DiscFile(bytes, entry), shot);
+    EXPECT_EQ(DiscFile(bytes, DiscEntry(bytes, "PLAIN  ")), FileBytes(plain));
+}
+
+TEST_F(CliRunTest, DiscsAreWrittenWholeOrNotAtAll) {
+    const std::string disc = WriteBytes("old.ssd", {'o', 'l', 'd'});
+    const std::string mode2 = WriteBytes("M2", std::vector<std::uint8_t>(20480));
+    const std::string odd = WriteBytes("ODD", std::vector<std::uint8_t>(20000));
+    const std::string longName = WriteBytes("LONG", std::vector<std::uint8_t>(20480));
+    WriteBytes("LONG.inf", {'$', '.', 'T', 'O', 'O', 'L', 'O', 'N', 'G', 'X', ' ', '3', '0', '0', '0'});
+    std::vector<std::string> ten{"disc"};
+    for (int i = 0; i < 10; ++i) {
+        ten.push_back(WriteBytes("P" + std::to_string(i), std::vector<std::uint8_t>(20480)));
+    }
+    ten.insert(ten.end(), {disc, "--mode", "2"});
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } refused[] = {
+        {ten, 2, "10 pictures do not fit on one disc: 9 do"},
+        {{"disc", odd, disc, "--mode", "2"}, 1, "20000 bytes is no Mode 2 screen"},
+        {{"disc", longName, disc, "--mode", "2"},
+         2,
+         "'$.TOOLONGX' is not a DFS file name: it has 8 characters"},
+        {{"disc", mode2, mode2, disc, "--mode", "2"}, 2, "two files would both be named '$.M2'"},
+        {{"disc", mode2, (folder / "missing" / "x.ssd").string(), "--mode", "2"}, 1, "Unable to write"},
+        {{"convert", mode2, disc, "--format", "ssd", "--mode", "2"}, 1, "not a recognised image format"},
+    };
+    for (const auto& r : refused) {
+        const CliRun run = Cli(r.arguments);
+        EXPECT_EQ(run.status, r.status) << r.message;
+        EXPECT_NE(run.errors.find(r.message), std::string::npos) << run.errors;
+        EXPECT_EQ(FileBytes(disc), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << r.message;
+    }
 }
 
 } // namespace

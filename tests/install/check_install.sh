@@ -54,5 +54,7 @@ done
 [[ $(complete_words convert in.png OUT --method stucki | tr '\n' '|') == 'Stucki|Stucki\ \(Varn\ Modified\)|' ]] ||
   fail "completion of --method"
 [[ $(complete_words convert in.png OUT --palette black,re) == "black,red" ]] || fail "completion of --palette"
-[[ $(complete_words "") == *convert* ]] || fail "completion of the command"
+[[ $(complete_words convert in.png OUT --format s) == "ssd" ]] || fail "completion of --format"
+[[ $(complete_words "" | tr '\n' ' ') == "convert disc decode read info modes methods --help --version " ]] ||
+  fail "completion of the command"
 echo "installed tree of $version checked"
