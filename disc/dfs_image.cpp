@@ -21,7 +21,7 @@ bool SameName(const DfsFile& a, const DfsFile& b) {
 }
 
 std::string Quoted(const DfsFile& file) {
-    return "'" + std::string(1, file.directory) + "." + file.name + "'";
+    return std::string("'").append(1, file.directory).append(".").append(file.name).append("'");
 }
 
 std::optional<std::string> FileProblem(const DfsFile& file) {

@@ -155,7 +155,7 @@ std::optional<std::vector<std::uint8_t>> BuildPictureDisc(std::string_view title
     }
     for (const DiscPicture& picture : pictures) {
         if (auto problem = PictureProblem(picture, modeNumber)) {
-            reason = "'" + Reference(picture.file) + "': " + *problem;
+            reason = std::string("'").append(Reference(picture.file)).append("': ").append(*problem);
             return std::nullopt;
         }
     }

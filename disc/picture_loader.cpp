@@ -46,7 +46,7 @@ std::string DataLine(const ScreenMode& mode, const LoaderPicture& picture) {
     std::string line = "DATA \"" + picture.reference + "\"," + std::to_string(picture.end & 0xFFFF) + "," +
                        std::to_string(BlackFillWord(mode, picture));
     for (int logical = 0; logical < HardwareColours(mode); ++logical) {
-        line += "," + std::to_string(PhysicalOf(mode, picture, logical));
+        line.append(",").append(std::to_string(PhysicalOf(mode, picture, logical)));
     }
     return line;
 }

@@ -60,7 +60,7 @@ TEST(DfsImageTest, RefusesMoreThanTheDiscHolds) {
     EXPECT_EQ(reason, "the files need 801 sectors, the disc holds 800");
     std::vector<DfsFile> many;
     for (int i = 0; i < 32; ++i) {
-        many.push_back({'$', "F" + std::to_string(i), 0, 0, {}});
+        many.push_back({'$', std::string("F").append(std::to_string(i)), 0, 0, {}});
     }
     EXPECT_TRUE(Image(many, reason).empty());
     many.pop_back();

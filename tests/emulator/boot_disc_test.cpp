@@ -108,11 +108,11 @@ class BootDiscTest : public ::testing::Test {
                             const std::vector<std::string>& options) {
         std::string flags;
         for (const std::string& option : options) {
-            flags += " " + Quoted(option);
+            flags.append(" ").append(Quoted(option));
         }
         std::string inputs;
         for (const std::string& source : sources) {
-            inputs += " " + Quoted(source);
+            inputs.append(" ").append(Quoted(source));
         }
         const std::string cli = Quoted(QUILLMORPH_CLI) + " convert";
         const fs::path disc = folder / "pictures.ssd";
