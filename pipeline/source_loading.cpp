@@ -79,6 +79,10 @@ SourceRead ReadSourcePicture(std::string_view path) {
         return {0, "The file '" + name + "' does not exist.", 0, 0};
     }
     DecodeResult decoded = DecodePictureFile(path);
+    if (decoded.tooLarge) {
+        FreePicture(workingPicture);
+        return {0, "The file '" + name + "' is too large. " + decoded.reason, 0, 0};
+    }
     if (!decoded.picture || !IsAcceptablePictureSize(decoded.picture->width, decoded.picture->height)) {
         FreePicture(workingPicture);
         return {0, "The file '" + name + "' is not a recognised image format.", 0, 0};

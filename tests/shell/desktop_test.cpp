@@ -12,7 +12,22 @@
 #include "shell/commands.h"
 #include "shell/state/app_state.h"
 
+#include "platform/widget_lookup.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSlider>
+#include <QTest>
+#include <QUrl>
+#include <QWindow>
+
+#include <array>
+#include <cstdio>
 #include <fstream>
+#include <functional>
+
+#include <sys/wait.h>
 
 namespace {
 
@@ -74,7 +89,7 @@ TEST_F(StartUpTest, EveryMainWindowTextFitsItsBox) {
 
 using DispatchTest = DesktopTest;
 
-TEST_F(DispatchTest, OpenLoadsThePictureAndCancelUnloadsIt) {
+TEST_F(DispatchTest, OpenLoadsThePictureAndCancelKeepsIt) {
     const std::string path = WritePicture("photo.png", 200, 100, 0x0000FF);
     QueueFileDialogAnswer(path, 0);
     QueueCommandEvent(mainWindow, cmdOpen);
@@ -88,22 +103,32 @@ TEST_F(DispatchTest, OpenLoadsThePictureAndCancelUnloadsIt) {
     EXPECT_EQ(ControlPicture(previewImageGadget), convertedPreviewPicture);
     EXPECT_EQ(PictureWidth(convertedPicture), 160);
 
+    // Cancelling loses neither the picture and its adjustments nor what Reset Image reads.
+    QueueCommandEvent(mainWindow, cmdInvert);
     QueueFileDialogCancel();
     QueueCommandEvent(mainWindow, cmdToolOpen);
     ASSERT_TRUE(DispatchQueued());
-    EXPECT_EQ(sourcePath, "");
-    EXPECT_FALSE(PictureExists(workingPicture));
-    EXPECT_EQ(ControlPicture(sourceImageGadget), 0);
-    EXPECT_EQ(ControlText(sourceFrame), "Source Image");
+    EXPECT_EQ(sourcePath, path);
+    EXPECT_EQ(ReadPixel(workingPicture, 0, 0), 0xFFFF00u);
+    EXPECT_EQ(ControlPicture(sourceImageGadget), sourcePreviewPicture);
+    EXPECT_EQ(ControlPicture(previewImageGadget), convertedPreviewPicture);
+    EXPECT_EQ(ControlText(sourceFrame), "Source Image: photo.png (200 x 100 pixels)");
     EXPECT_TRUE(ShownMessageBoxes().empty());
 }
 
 TEST_F(DispatchTest, AFailedOpenClearsThePathButAFailedDropKeepsIt) {
+    QueueDropEvent(mainWindow, {WritePicture("earlier.png", 10, 10, 0x00FF00)});
     const std::string missing = (folder / "gone.png").string();
     QueueFileDialogAnswer(missing, 0);
     QueueCommandEvent(mainWindow, cmdOpen);
     QueueMessageBoxAnswer(MessageAnswer::Ok);
+    // The earlier conversion went with its picture: Save As has nothing to write (it
+    // would fail the test by asking for a file name), as the empty previews say.
+    QueueCommandEvent(mainWindow, cmdSaveAs);
     ASSERT_TRUE(DispatchQueued());
+    EXPECT_FALSE(PictureExists(convertedPicture));
+    EXPECT_EQ(ControlPicture(previewImageGadget), 0);
+    EXPECT_EQ(ShownFileDialogs().size(), 1u);
     EXPECT_EQ(sourcePath, "");
     ASSERT_EQ(ShownMessageBoxes().size(), 1u);
     EXPECT_EQ(ShownMessageBoxes()[0].title, "Error Message");
@@ -198,6 +223,67 @@ TEST_F(DispatchTest, RefreshRulesOfTheControls) {
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(sourceScaleMode, 1);
     EXPECT_EQ(keepAspect, 0);
+}
+
+// Qt Test presses through the window, as the display would, so the program sees the
+// button's real state.
+void PressAndRelease(QWidget* widget, QPoint at, const std::function<void()>& whileDown) {
+    QWindow* window = widget->window()->windowHandle();
+    const QPoint point = widget->mapTo(widget->window(), at);
+    QTest::mousePress(window, Qt::LeftButton, {}, point);
+    whileDown();
+    QTest::mouseRelease(window, Qt::LeftButton, {}, point);
+}
+
+TEST_F(DispatchTest, AClickOnTheStrengthGrooveConvertsOnRelease) {
+    QueueDropEvent(mainWindow, {WritePicture("p.png", 64, 64, 0x808080)});
+    SelectListItem(methodCombo, 1);
+    QueueControlEvent(methodCombo);
+    ASSERT_TRUE(DispatchQueued());
+    ForgetConversion();
+    auto* track = qobject_cast<QSlider*>(Named<QWidget>(ControlObjectName(strengthTrackBar)));
+    ASSERT_NE(track, nullptr);
+    PressAndRelease(track, QPoint(track->width() - 3, track->height() / 2), [this] {
+        ASSERT_TRUE(DispatchQueued());
+        EXPECT_GT(TrackBarPosition(strengthTrackBar), 50);
+        EXPECT_FALSE(Refreshed()); // the button is still down
+    });
+    ASSERT_TRUE(DispatchQueued());
+    EXPECT_EQ(ControlText(strengthValueText), std::to_string(TrackBarPosition(strengthTrackBar)) + "%");
+    EXPECT_TRUE(Refreshed());
+}
+
+// A file whose name is not UTF-8, dropped from a file manager, opens like any other.
+TEST_F(DispatchTest, ADroppedNameThatIsNotUtf8Opens) {
+    const std::string path = WritePicture("caf\xE9.png", 8, 6, 0xFF0000);
+    QMimeData data;
+    data.setUrls({QUrl::fromEncoded(QByteArray("file://") + QByteArray::fromStdString(path).toPercentEncoding("/"))});
+    QWidget* top = Named<QWidget>(WindowObjectName(mainWindow));
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(top, &enter);
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(top, &drop);
+    QApplication::processEvents();
+    ASSERT_TRUE(DispatchQueued());
+    EXPECT_TRUE(ShownMessageBoxes().empty());
+    EXPECT_EQ(sourcePath, path);
+    EXPECT_EQ(PictureWidth(workingPicture), 8);
+}
+
+// Without a display the program says why on standard error and fails.
+TEST(DesktopProgramTest, WithoutADisplayItEndsWithAReason) {
+    const std::string command =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QUILLMORPH_DESKTOP "' 2>&1 </dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    std::array<char, 256> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
+        output += buffer.data();
+    }
+    const int status = ::pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_NE(output.find("quillmorph: cannot open a display"), std::string::npos) << output;
 }
 
 TEST_F(DispatchTest, ResolutionOptionsExcludeEachOther) {

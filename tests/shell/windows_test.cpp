@@ -19,8 +19,10 @@
 #include <QApplication>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
+#include <clocale>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -78,6 +80,9 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
     ASSERT_TRUE(DispatchQueued());
     SimulateMousePosition({100, 120});
     int selector = 0;
+    int drop = 0;
+    bool inputIgnored = false;
+    QPoint corner;
     bool enabledMeanwhile = false;
     std::string title;
     PixelSize size;
@@ -92,6 +97,7 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
         }
         enabledMeanwhile = WindowEnabled(mainWindow);
         title = WindowTitle(selector);
+        corner = NamedWidget(WindowObjectName(selector))->pos();
         size = WindowClientSize(selector);
         position = WindowClientPosition(selector);
         controls = WindowControls(selector);
@@ -99,9 +105,19 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
             geometry.push_back(ControlGeometry(control));
             pictures.push_back(ControlPicture(control));
         }
-        // The close box and a command of the main window are read and dropped.
+        // Real clicks and keys on the main window change nothing there, so it cannot show
+        // settings that are not in force.
+        auto* serpentineBox = NamedWidget(ControlObjectName(serpentineCheckBox));
+        QTest::mouseClick(serpentineBox, Qt::LeftButton, {}, QPoint(5, serpentineBox->height() / 2));
+        QTest::keyClick(NamedWidget(ControlObjectName(strengthTrackBar)), Qt::Key_Right);
+        QTest::keyClick(NamedWidget(ControlObjectName(methodCombo)), Qt::Key_Down);
+        QTest::keyClick(NamedWidget(WindowObjectName(mainWindow)), Qt::Key_O, Qt::ControlModifier);
+        inputIgnored = QueuedEventCount() == 0 && !ControlChecked(serpentineCheckBox) &&
+                       TrackBarPosition(strengthTrackBar) == 50 && ListSelection(methodCombo) == 0;
+        // The close box, a command and a drop still queued are read and dropped.
         QueueCloseRequest(mainWindow);
         QueueCommandEvent(mainWindow, cmdExit);
+        drop = QueueDropEvent(mainWindow, {"/tmp/ignored.png"});
         QueueControlEvent(firstSelectorSwatchControl + 2); // green
         SetTestIdleHook(nullptr);
     });
@@ -109,18 +125,22 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
     ASSERT_TRUE(DispatchQueued());
     EXPECT_NE(selector, 0);
     EXPECT_TRUE(enabledMeanwhile);
+    EXPECT_TRUE(inputIgnored);
+    EXPECT_EQ(DroppedFileCount(drop), 0); // the dropped drop's paths are not kept
     EXPECT_EQ(quitRequested, 0);
     EXPECT_EQ(PaletteEntry(1, 1), physicalColours[2]);
     EXPECT_EQ(ReadPixel(firstSwatchPicture + 1, 5, 5), physicalColours[2]);
     EXPECT_FALSE(WindowExists(selector));
     EXPECT_EQ(ReadPixel(firstSelectorSwatchPicture + 7, 3, 3), 0xFFFFFFu);
 
-    // A row of all eight colours, 30 pixels apart, at the pointer.
+    // A row of all eight colours, 30 pixels apart, in a thin frame whose corner is at
+    // the pointer.
     EXPECT_EQ(title, "Palette Selector");
     EXPECT_EQ(size.width, 239);
     EXPECT_EQ(size.height, 29);
-    EXPECT_EQ(position.x, 100);
-    EXPECT_EQ(position.y, 120);
+    EXPECT_EQ(corner, QPoint(100, 120));
+    EXPECT_EQ(position.x, 103);
+    EXPECT_EQ(position.y, 123);
     ASSERT_EQ(controls.size(), 8u);
     for (int k = 0; k < 8; ++k) {
         const auto at = static_cast<std::size_t>(k);
@@ -357,11 +377,12 @@ TEST_F(WindowsTest, AboutShowsTheBannerAndVersionUntilOkay) {
         << VersionLine();
     std::string title;
     int banner = 0;
+    int version = 0;
     ColourValue text = 1, background = 1;
     SetTestIdleHook([&] {
         const int about = NewestWindow();
         title = WindowTitle(about);
-        const int version = ControlWithText(about, VersionLine());
+        version = ControlWithText(about, VersionLine());
         EXPECT_TRUE(GadgetColoursOf(version, text, background));
         for (const int control : WindowControls(about)) {
             banner = ControlPicture(control) != 0 ? ControlPicture(control) : banner;
@@ -378,6 +399,7 @@ TEST_F(WindowsTest, AboutShowsTheBannerAndVersionUntilOkay) {
     EXPECT_EQ(background, 0xFFFFFFu);
     EXPECT_TRUE(WindowEnabled(mainWindow));
     EXPECT_EQ(aboutWindow, 0);
+    EXPECT_FALSE(GadgetColoursOf(version, text, background)); // no record outlives its control
 }
 
 TEST_F(WindowsTest, BrightnessAndContrastLabelsFollowTheRoundingRule) {
@@ -556,6 +578,52 @@ TEST_F(BrightnessWindowTest, DraggingOnlyMovesTheLabelsAndResetRefreshesAnyway) 
     EXPECT_EQ(Settings(), (std::vector<float>{0.0F, 0.0F, 1.0F}));
     EXPECT_EQ(ShownGrey(), 100u);
     EXPECT_TRUE(WindowEnabled(mainWindow));
+}
+
+// A click on a slider's groove converts when the button comes up, like a drag.
+TEST_F(BrightnessWindowTest, AClickOnAGrooveRefreshesOnRelease) {
+    bool whileDown = true;
+    PlayWindow({[&](int window) {
+        const BrightnessWindow bc(window);
+        QWidget* slider = NamedWidget(ControlObjectName(bc.gamma));
+        ForgetConversion();
+        QTest::mousePress(slider->window()->windowHandle(), Qt::LeftButton, {},
+                          slider->mapTo(slider->window(), QPoint(slider->width() - 3, slider->height() / 2)));
+    },
+                [&](int window) {
+                    const BrightnessWindow bc(window);
+                    whileDown = Refreshed();
+                    QWidget* slider = NamedWidget(ControlObjectName(bc.gamma));
+                    QTest::mouseRelease(slider->window()->windowHandle(), Qt::LeftButton, {},
+                                        slider->mapTo(slider->window(),
+                                                      QPoint(slider->width() - 3, slider->height() / 2)));
+                },
+                [&](int window) {
+                    const BrightnessWindow bc(window);
+                    EXPECT_GT(TrackBarPosition(bc.gamma), 100);
+                    EXPECT_TRUE(Refreshed());
+                    QueueControlEvent(bc.cancel);
+                }});
+    Open();
+    EXPECT_FALSE(whileDown);
+}
+
+// Under a locale with a decimal comma the gamma still reads with a point.
+TEST_F(BrightnessWindowTest, GammaIsWrittenWithAPointUnderAnyLocale) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed (tools/setup.sh makes it)";
+    }
+    EXPECT_EQ(GammaLabel(2.5F), "2.50");
+    std::string shown;
+    PlayWindow({[this](int window) { Move(BrightnessWindow(window).gamma, 125); },
+                [&](int window) {
+                    shown = ControlText(BrightnessWindow(window).gammaValue);
+                    QueueControlEvent(BrightnessWindow(window).cancel);
+                }});
+    Open();
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(shown, "1.25");
 }
 
 TEST_F(BrightnessWindowTest, OkAppliesAllThreeInOrder) {
