@@ -147,7 +147,8 @@ TEST_F(DialogsTest, RealDialogsReturnNamesThatAreNotUtf8AsTheirBytes) {
                 edit->setText(QFile::decodeName(QByteArray::fromStdString(name)));
             }
             dialog->setOption(QFileDialog::DontConfirmOverwrite);
-            QMetaObject::invokeMethod(dialog, "accept");
+            // Queued: a refusal's warning box must not block the watch that rejects it.
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         });
         const FileDialogResult result = save ? SaveFileDialog("Save Image File", folder.string(), "All|*.*", 0)
                                              : OpenFileDialog("Open Image File", folder.string(), "All|*.*", 0);
