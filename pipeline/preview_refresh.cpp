@@ -141,8 +141,8 @@ void RefreshPreview() {
     } else {
         // Without a working picture there is no conversion either: Save As and the
         // previews must not offer one that the empty frames no longer show.
-        for (const int stage : {sourcePreviewPicture, convertedPreviewPicture, convertedPicture,
-                                conversionWorkingCopy}) {
+        for (const int stage :
+             {sourcePreviewPicture, convertedPreviewPicture, convertedPicture, conversionWorkingCopy}) {
             FreePicture(stage);
         }
         ShowPictureInControl(sourceImageGadget, 0);

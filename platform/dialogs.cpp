@@ -68,7 +68,8 @@ class FileDialog : public QFileDialog {
   protected:
     void accept() override {
         const QStringList files = selectedFiles();
-        if (fileMode() == QFileDialog::ExistingFile && files.size() == 1 && !QFileInfo::exists(files.front())) {
+        if (fileMode() == QFileDialog::ExistingFile && files.size() == 1 &&
+            !QFileInfo::exists(files.front())) {
             std::error_code error;
             if (std::filesystem::is_regular_file(std::filesystem::path(NativePathOf(files.front())), error)) {
                 QDialog::accept();

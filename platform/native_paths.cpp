@@ -15,8 +15,8 @@ std::string EntryShownAs(const std::string& folder, const QString& name) {
     std::string found;
     int matches = 0;
     std::error_code error;
-    for (std::filesystem::directory_iterator entry(folder, error), end;
-         !error && entry != end; entry.increment(error)) {
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
         const std::string bytes = entry->path().filename().native();
         if (QFile::decodeName(QByteArray::fromStdString(bytes)) == name) {
             found = bytes;

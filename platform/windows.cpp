@@ -180,8 +180,8 @@ class InputFilter : public QObject {
         while (object && !object->isWidgetType()) {
             object = object->parent(); // a shortcut or an action belongs to a widget
         }
-        const auto* window = object ? dynamic_cast<const WindowWidget*>(static_cast<QWidget*>(object)->window())
-                                    : nullptr;
+        const auto* window =
+            object ? dynamic_cast<const WindowWidget*>(static_cast<QWidget*>(object)->window()) : nullptr;
         return window && !window->takesInput;
     }
 };

@@ -94,8 +94,8 @@ std::string ContrastLabel(float amount) { return Percent(static_cast<double>(amo
 // toolkit takes from the environment, and would write "1,00" under a German one.
 std::string GammaLabel(float gamma) {
     std::array<char, 64> text{};
-    const auto written =
-        std::to_chars(text.data(), text.data() + text.size(), static_cast<double>(gamma), std::chars_format::fixed, 2);
+    const auto written = std::to_chars(text.data(), text.data() + text.size(), static_cast<double>(gamma),
+                                       std::chars_format::fixed, 2);
     return written.ec == std::errc() ? std::string(text.data(), written.ptr) : std::string();
 }
 

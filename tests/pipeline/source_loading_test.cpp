@@ -145,13 +145,17 @@ TEST_F(SourceLoadingTest, PicturesBeyondTheLimitsSaySoAndLeaveNoConversion) {
     EXPECT_EQ(LoadSourceImage(WriteTestPicture("wide.tst", 40000, 1)), 0);
     EXPECT_EQ(LoadSourceImage(WriteTestPicture("vast.tst", 20000, 20000)), 0);
     const std::string limits = "pictures may be at most 32767 pixels on a side and 150000000 pixels in all.";
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Unfortunately an error has occurred.\n\nReason: The file 'wide.tst' is too large. "
-                            "The picture is 40000 x 1 pixels; " + limits,
-                            "Unfortunately an error has occurred.\n\nReason: The file 'vast.tst' is too large. "
-                            "The picture is 20000 x 20000 pixels; " + limits,
-                        }));
-    for (const int stage : {workingPicture, sourcePreviewPicture, convertedPreviewPicture, convertedPicture}) {
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{
+                  "Unfortunately an error has occurred.\n\nReason: The file 'wide.tst' is too large. "
+                  "The picture is 40000 x 1 pixels; " +
+                      limits,
+                  "Unfortunately an error has occurred.\n\nReason: The file 'vast.tst' is too large. "
+                  "The picture is 20000 x 20000 pixels; " +
+                      limits,
+              }));
+    for (const int stage :
+         {workingPicture, sourcePreviewPicture, convertedPreviewPicture, convertedPicture}) {
         EXPECT_FALSE(PictureExists(stage)) << stage;
     }
 }

@@ -150,8 +150,9 @@ TEST_F(DialogsTest, RealDialogsReturnNamesThatAreNotUtf8AsTheirBytes) {
             // Queued: a refusal's warning box must not block the watch that rejects it.
             QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         });
-        const FileDialogResult result = save ? SaveFileDialog("Save Image File", folder.string(), "All|*.*", 0)
-                                             : OpenFileDialog("Open Image File", folder.string(), "All|*.*", 0);
+        const FileDialogResult result =
+            save ? SaveFileDialog("Save Image File", folder.string(), "All|*.*", 0)
+                 : OpenFileDialog("Open Image File", folder.string(), "All|*.*", 0);
         EXPECT_EQ(result.path, (folder / name).string()) << save;
     }
     std::filesystem::remove_all(folder);

@@ -292,7 +292,8 @@ TEST_F(WidgetsTest, DroppedFilesArriveInOrder) {
     EXPECT_EQ(DroppedFileCount(event.drop), 0);
 
     // Names reach the program as the file system's bytes, also where they are not UTF-8.
-    data.setUrls({QUrl::fromEncoded("file:///tmp/caf%E9.png"), QUrl::fromLocalFile("/tmp/\u00E9t\u00E9.png")});
+    data.setUrls(
+        {QUrl::fromEncoded("file:///tmp/caf%E9.png"), QUrl::fromLocalFile("/tmp/\u00E9t\u00E9.png")});
     QDragEnterEvent again(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(top, &again);
     QDropEvent named(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);

@@ -257,7 +257,8 @@ TEST_F(DispatchTest, AClickOnTheStrengthGrooveConvertsOnRelease) {
 TEST_F(DispatchTest, ADroppedNameThatIsNotUtf8Opens) {
     const std::string path = WritePicture("caf\xE9.png", 8, 6, 0xFF0000);
     QMimeData data;
-    data.setUrls({QUrl::fromEncoded(QByteArray("file://") + QByteArray::fromStdString(path).toPercentEncoding("/"))});
+    data.setUrls(
+        {QUrl::fromEncoded(QByteArray("file://") + QByteArray::fromStdString(path).toPercentEncoding("/"))});
     QWidget* top = Named<QWidget>(WindowObjectName(mainWindow));
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(top, &enter);

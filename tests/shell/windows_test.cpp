@@ -584,19 +584,20 @@ TEST_F(BrightnessWindowTest, DraggingOnlyMovesTheLabelsAndResetRefreshesAnyway) 
 TEST_F(BrightnessWindowTest, AClickOnAGrooveRefreshesOnRelease) {
     bool whileDown = true;
     PlayWindow({[&](int window) {
-        const BrightnessWindow bc(window);
-        QWidget* slider = NamedWidget(ControlObjectName(bc.gamma));
-        ForgetConversion();
-        QTest::mousePress(slider->window()->windowHandle(), Qt::LeftButton, {},
-                          slider->mapTo(slider->window(), QPoint(slider->width() - 3, slider->height() / 2)));
-    },
+                    const BrightnessWindow bc(window);
+                    QWidget* slider = NamedWidget(ControlObjectName(bc.gamma));
+                    ForgetConversion();
+                    QTest::mousePress(
+                        slider->window()->windowHandle(), Qt::LeftButton, {},
+                        slider->mapTo(slider->window(), QPoint(slider->width() - 3, slider->height() / 2)));
+                },
                 [&](int window) {
                     const BrightnessWindow bc(window);
                     whileDown = Refreshed();
                     QWidget* slider = NamedWidget(ControlObjectName(bc.gamma));
-                    QTest::mouseRelease(slider->window()->windowHandle(), Qt::LeftButton, {},
-                                        slider->mapTo(slider->window(),
-                                                      QPoint(slider->width() - 3, slider->height() / 2)));
+                    QTest::mouseRelease(
+                        slider->window()->windowHandle(), Qt::LeftButton, {},
+                        slider->mapTo(slider->window(), QPoint(slider->width() - 3, slider->height() / 2)));
                 },
                 [&](int window) {
                     const BrightnessWindow bc(window);
