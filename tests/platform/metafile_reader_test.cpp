@@ -109,9 +109,7 @@ TEST(EmfReader, RendersItsFrameIn96DotsPerInchOnWhite) {
 // The converter writes numbers into its drawing; a decimal comma must not spoil them.
 TEST(EmfReader, RendersTheSameUnderALocaleWithADecimalComma) {
     const std::string previous = std::setlocale(LC_ALL, nullptr);
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
-        GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed (tools/setup.sh makes it)";
-    }
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "tools/setup.sh makes de_DE.UTF-8";
     const std::optional<Picture> picture = DecodeEmf(RedSquareEmf());
     std::setlocale(LC_ALL, previous.c_str());
     ExpectRedSquare(picture, 96, 48);

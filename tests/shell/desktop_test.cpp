@@ -17,17 +17,9 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QSlider>
-#include <QTest>
 #include <QUrl>
-#include <QWindow>
 
-#include <array>
-#include <cstdio>
 #include <fstream>
-#include <functional>
-
-#include <sys/wait.h>
 
 namespace {
 
@@ -225,29 +217,17 @@ TEST_F(DispatchTest, RefreshRulesOfTheControls) {
     EXPECT_EQ(keepAspect, 0);
 }
 
-// Qt Test presses through the window, as the display would, so the program sees the
-// button's real state.
-void PressAndRelease(QWidget* widget, QPoint at, const std::function<void()>& whileDown) {
-    QWindow* window = widget->window()->windowHandle();
-    const QPoint point = widget->mapTo(widget->window(), at);
-    QTest::mousePress(window, Qt::LeftButton, {}, point);
-    whileDown();
-    QTest::mouseRelease(window, Qt::LeftButton, {}, point);
-}
-
 TEST_F(DispatchTest, AClickOnTheStrengthGrooveConvertsOnRelease) {
     QueueDropEvent(mainWindow, {WritePicture("p.png", 64, 64, 0x808080)});
     SelectListItem(methodCombo, 1);
     QueueControlEvent(methodCombo);
     ASSERT_TRUE(DispatchQueued());
     ForgetConversion();
-    auto* track = qobject_cast<QSlider*>(Named<QWidget>(ControlObjectName(strengthTrackBar)));
-    ASSERT_NE(track, nullptr);
-    PressAndRelease(track, QPoint(track->width() - 3, track->height() / 2), [this] {
-        ASSERT_TRUE(DispatchQueued());
-        EXPECT_GT(TrackBarPosition(strengthTrackBar), 50);
-        EXPECT_FALSE(Refreshed()); // the button is still down
-    });
+    PressGroove(strengthTrackBar, true);
+    ASSERT_TRUE(DispatchQueued());
+    EXPECT_GT(TrackBarPosition(strengthTrackBar), 50);
+    EXPECT_FALSE(Refreshed()); // the button is still down
+    PressGroove(strengthTrackBar, false);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(ControlText(strengthValueText), std::to_string(TrackBarPosition(strengthTrackBar)) + "%");
     EXPECT_TRUE(Refreshed());
@@ -269,22 +249,6 @@ TEST_F(DispatchTest, ADroppedNameThatIsNotUtf8Opens) {
     EXPECT_TRUE(ShownMessageBoxes().empty());
     EXPECT_EQ(sourcePath, path);
     EXPECT_EQ(PictureWidth(workingPicture), 8);
-}
-
-// Without a display the program says why on standard error and fails.
-TEST(DesktopProgramTest, WithoutADisplayItEndsWithAReason) {
-    const std::string command =
-        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QUILLMORPH_DESKTOP "' 2>&1 </dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    std::array<char, 256> buffer{};
-    while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
-        output += buffer.data();
-    }
-    const int status = ::pclose(pipe);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-    EXPECT_NE(output.find("quillmorph: cannot open a display"), std::string::npos) << output;
 }
 
 TEST_F(DispatchTest, ResolutionOptionsExcludeEachOther) {
