@@ -139,12 +139,6 @@ void RefreshPreview() {
             ShowPictureInControl(previewImageGadget, convertedPreviewPicture);
         }
     } else {
-        // Without a working picture there is no conversion either: Save As and the
-        // previews must not offer one that the empty frames no longer show.
-        for (const int stage :
-             {sourcePreviewPicture, convertedPreviewPicture, convertedPicture, conversionWorkingCopy}) {
-            FreePicture(stage);
-        }
         ShowPictureInControl(sourceImageGadget, 0);
         ShowPictureInControl(previewImageGadget, 0);
         SetControlText(sourceFrame, "Source Image");

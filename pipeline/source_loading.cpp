@@ -25,8 +25,13 @@ bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u;
 }
 
+// The conversion goes with its picture: a refresh without a working picture only empties
+// the frames, and Save As and the previews must not offer what the frames no longer show.
 void DiscardAndRefresh() {
-    FreePicture(workingPicture);
+    for (const int stage :
+         {workingPicture, sourcePreviewPicture, convertedPreviewPicture, convertedPicture, conversionWorkingCopy}) {
+        FreePicture(stage);
+    }
     RefreshPreview();
 }
 
