@@ -78,6 +78,7 @@ DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_
         if (!IsAcceptablePictureSize(check.width, check.height)) {
             result.readerName = reader.name;
             result.reason = SizeRefusal(check);
+            result.tooLarge = check.width >= 1 && check.height >= 1;
             return result;
         }
         std::optional<Picture> picture = SafeDecode(reader, file, path);

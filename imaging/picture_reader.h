@@ -37,6 +37,7 @@ struct DecodeResult {
     std::optional<Picture> picture;
     std::string readerName; // the reader that accepted the file, if any
     std::string reason;     // why no picture came out, for the command-line converter
+    bool tooLarge = false;  // refused by the size limits; `reason` gives the size and the limits
 };
 
 // Reads the file and offers it to each registered reader in turn. A reader that

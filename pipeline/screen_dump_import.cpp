@@ -7,10 +7,13 @@
 #include "shell/state/app_state.h"
 
 void ImportScreenDump() {
-    sourcePath = OpenFileDialog("Open BBC Screen Dump File", "", "BBC Micro Screen Dump (*.*)|*.*", 0).path;
-    if (sourcePath.empty()) {
+    const std::string chosen =
+        OpenFileDialog("Open BBC Screen Dump File", "", "BBC Micro Screen Dump (*.*)|*.*", 0).path;
+    // A cancelled dialog keeps the path, so "Reset Image" still reads the picture's file.
+    if (chosen.empty()) {
         return;
     }
+    sourcePath = chosen;
     // The file's bytes live only until they are decoded.
     const int decoded = [] {
         const auto data = ReadScreenDumpFile(sourcePath);

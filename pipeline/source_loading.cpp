@@ -25,8 +25,13 @@ bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u;
 }
 
+// The conversion goes with its picture: a refresh without a working picture only empties
+// the frames, and Save As and the previews must not offer what the frames no longer show.
 void DiscardAndRefresh() {
-    FreePicture(workingPicture);
+    for (const int stage :
+         {workingPicture, sourcePreviewPicture, convertedPreviewPicture, convertedPicture, conversionWorkingCopy}) {
+        FreePicture(stage);
+    }
     RefreshPreview();
 }
 
@@ -79,6 +84,10 @@ SourceRead ReadSourcePicture(std::string_view path) {
         return {0, "The file '" + name + "' does not exist.", 0, 0};
     }
     DecodeResult decoded = DecodePictureFile(path);
+    if (decoded.tooLarge) {
+        FreePicture(workingPicture);
+        return {0, "The file '" + name + "' is too large. " + decoded.reason, 0, 0};
+    }
     if (!decoded.picture || !IsAcceptablePictureSize(decoded.picture->width, decoded.picture->height)) {
         FreePicture(workingPicture);
         return {0, "The file '" + name + "' is not a recognised image format.", 0, 0};

@@ -136,6 +136,30 @@ class PictureFrame : public QFrame {
     bool pressed_ = false;
 };
 
+// A track bar reports one more change when the mouse button is let go after any press on
+// it, thumb or groove: a press on the groove moves the value while the button is still
+// down, and the program converts only at a change it sees with the button up.
+class TrackBar : public QSlider {
+  public:
+    explicit TrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {}
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        pressed_ = pressed_ || event->button() == Qt::LeftButton;
+        QSlider::mousePressEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QSlider::mouseReleaseEvent(event);
+        if (pressed_ && event->button() == Qt::LeftButton) {
+            pressed_ = false;
+            PostControlEvent(this);
+        }
+    }
+
+  private:
+    bool pressed_ = false;
+};
+
 int NextAutomaticId() {
     static int next = kFirstAutomaticControl;
     while (FindControl(next)) {
@@ -229,13 +253,11 @@ int AddPictureFrame(int window, int x, int y, int width, int height, bool sunken
 }
 
 int AddTrackBar(int window, int x, int y, int width, int height, int minimum, int maximum, int id) {
-    if (auto* slider = Create<QSlider>(window, x, y, width, height, id)) {
-        slider->setOrientation(Qt::Horizontal);
+    if (auto* slider = Create<TrackBar>(window, x, y, width, height, id)) {
         slider->setRange(minimum, maximum);
-        // Moves from the keyboard, the wheel or a drag report at once; letting go of the
-        // thumb reports once more, so the program can act when the button is up.
+        // Moves from the keyboard, the wheel or the mouse report at once; the release of
+        // the button reports once more (TrackBar).
         QObject::connect(slider, &QSlider::valueChanged, slider, [slider] { PostControlEvent(slider); });
-        QObject::connect(slider, &QSlider::sliderReleased, slider, [slider] { PostControlEvent(slider); });
     }
     return id;
 }

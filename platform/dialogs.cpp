@@ -1,3 +1,4 @@
+#include "platform/native_paths.h"
 #include "platform/platform.h"
 #include "platform/test_mode.h"
 
@@ -6,6 +7,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -56,6 +59,27 @@ int FilterIndex(const QStringList& filters, const QString& selected) {
     return 0;
 }
 
+// Qt's dialog looks for an opened file by its text, which misses a file whose name is
+// not UTF-8; such a file is taken when the file system has it under its own bytes.
+class FileDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+
+  protected:
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (fileMode() == QFileDialog::ExistingFile && files.size() == 1 &&
+            !QFileInfo::exists(files.front())) {
+            std::error_code error;
+            if (std::filesystem::is_regular_file(std::filesystem::path(NativePathOf(files.front())), error)) {
+                QDialog::accept();
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
 FileDialogResult RunFileDialog(bool save, std::string_view title, std::string_view initialPath,
                                std::string_view patterns, int selected) {
     if (TestModeActive()) {
@@ -65,7 +89,7 @@ FileDialogResult RunFileDialog(bool save, std::string_view title, std::string_vi
     if (!PlatformActive()) {
         return {};
     }
-    QFileDialog dialog(QApplication::activeWindow(), ToQString(title));
+    FileDialog dialog(QApplication::activeWindow(), ToQString(title));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -76,7 +100,7 @@ FileDialogResult RunFileDialog(bool save, std::string_view title, std::string_vi
         dialog.selectNameFilter(filters[selected]);
     }
     if (!initialPath.empty()) {
-        const QFileInfo initial(ToQString(initialPath));
+        const QFileInfo initial(QtPathOf(initialPath));
         if (initial.isDir()) {
             dialog.setDirectory(initial.absoluteFilePath());
         } else {
@@ -86,7 +110,7 @@ FileDialogResult RunFileDialog(bool save, std::string_view title, std::string_vi
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    return {dialog.selectedFiles().constFirst().toStdString(),
+    return {NativePathOf(dialog.selectedFiles().constFirst()),
             FilterIndex(filters, dialog.selectedNameFilter())};
 }
 

@@ -13,6 +13,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -157,6 +158,9 @@ std::optional<std::string> ConvertInChild(std::vector<char>& records, std::int64
     }
     if (child == 0) {
         close(pipeEnds[0]);
+        // The converter prints its coordinates with printf, which would write "1,5" under
+        // the decimal comma of the locale the toolkit took from the environment.
+        std::setlocale(LC_NUMERIC, "C");
         const std::optional<std::string> svg = ConvertToSvg(records, width, height);
         if (svg) {
             WriteAll(pipeEnds[1], *svg);

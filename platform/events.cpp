@@ -103,6 +103,12 @@ Event WaitEvent() {
     return TakeFirst();
 }
 
+void DiscardEvent(const Event& event) {
+    if (event.kind == EventKind::FilesDropped) {
+        FinishDrop(event.drop);
+    }
+}
+
 void WaitForCloseOrControl(int window, int control) {
     while (true) {
         const Event event = WaitEvent();
@@ -110,6 +116,7 @@ void WaitForCloseOrControl(int window, int control) {
             (control != 0 && event.kind == EventKind::Control && event.control == control)) {
             return;
         }
+        DiscardEvent(event);
     }
 }
 

@@ -26,6 +26,10 @@ Event WaitEvent();
 // Returns the next event without waiting when one is queued.
 bool PollEvent(Event& event);
 
+// Releases what an event holds (the files of a drop), for a loop that reads an event and
+// does nothing with it.
+void DiscardEvent(const Event& event);
+
 // The nested loop of a window that only waits to be dismissed: reads and drops every
 // event until a close request for `window` or a control event from `control` (0 for
 // none) arrives, or the platform has gone.

@@ -71,8 +71,10 @@ void QueueControlEvent(int control) {
 void QueueCloseRequest(int window) {
     PostEvent({EventKind::CloseRequest, window, 0, 0, 0});
 }
-void QueueDropEvent(int window, std::vector<std::string> paths) {
-    PostEvent({EventKind::FilesDropped, window, 0, 0, StoreDrop(std::move(paths))});
+int QueueDropEvent(int window, std::vector<std::string> paths) {
+    const int drop = StoreDrop(std::move(paths));
+    PostEvent({EventKind::FilesDropped, window, 0, 0, drop});
+    return drop;
 }
 int QueuedEventCount() {
     return PendingEventCount();

@@ -35,7 +35,7 @@ void ResetTestHooks();
 void QueueCommandEvent(int window, int command);
 void QueueControlEvent(int control); // from the control's window
 void QueueCloseRequest(int window);
-void QueueDropEvent(int window, std::vector<std::string> paths);
+int QueueDropEvent(int window, std::vector<std::string> paths); // returns the drop
 int QueuedEventCount();
 
 // Called by WaitEvent in test mode whenever it finds the queue empty, before it waits:

@@ -31,6 +31,7 @@ enum class WindowFrame {
     TitleBarWithClose,         // title bar with a close box
     TitleBarWithCloseMinimise, // close box and minimise button, no maximise
     Borderless,                // pop-up without title bar or close box
+    ThinFramePopup,            // the same in a thin raised frame around the client area
 };
 
 struct WindowSpec {
@@ -65,6 +66,10 @@ ScreenPoint WindowClientPosition(int window);
 void SetWindowBackground(int window, ColourValue colour);
 // Files dropped on a window that accepts them arrive as a FilesDropped event.
 void SetWindowAcceptsDrops(int window, bool accepts);
+// A window that takes no input still looks enabled, but its controls, menus, shortcuts
+// and drop target ignore the mouse and the keyboard; its close box still asks to close.
+void SetWindowTakesInput(int window, bool takes);
+bool WindowTakesInput(int window); // false when the window does not exist
 
 // ---- Desktop and pointer -------------------------------------------------------------
 

@@ -1,4 +1,5 @@
 #include "platform/event_queue.h"
+#include "platform/native_paths.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 #include "platform/test_mode.h"
@@ -8,12 +9,15 @@
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
+#include <qdrawutil.h>
 #include <map>
 #include <memory>
 #include <vector>
@@ -28,12 +32,21 @@ QString ToQString(std::string_view text) {
 // happens to the window.
 class WindowWidget : public QWidget {
   public:
-    WindowWidget(int id, int owner) : id_(id), owner_(owner) {}
+    WindowWidget(int id, int owner, int frameWidth) : id_(id), owner_(owner), frameWidth_(frameWidth) {}
 
     int Id() const { return id_; }
     int Owner() const { return owner_; }
+    bool takesInput = true;
 
   protected:
+    void paintEvent(QPaintEvent* event) override {
+        QWidget::paintEvent(event);
+        if (frameWidth_ > 0) {
+            QPainter painter(this);
+            qDrawWinPanel(&painter, rect(), palette(), false, &palette().brush(QPalette::Window));
+        }
+    }
+
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
         // A disabled window takes no input, its close box included.
@@ -43,25 +56,25 @@ class WindowWidget : public QWidget {
     }
 
     void dragEnterEvent(QDragEnterEvent* event) override {
-        if (acceptDrops() && isEnabled() && event->mimeData()->hasUrls()) {
+        if (acceptDrops() && isEnabled() && takesInput && event->mimeData()->hasUrls()) {
             event->acceptProposedAction();
         }
     }
 
     void dragMoveEvent(QDragMoveEvent* event) override {
-        if (acceptDrops() && isEnabled() && event->mimeData()->hasUrls()) {
+        if (acceptDrops() && isEnabled() && takesInput && event->mimeData()->hasUrls()) {
             event->acceptProposedAction();
         }
     }
 
     void dropEvent(QDropEvent* event) override {
-        if (!acceptDrops() || !isEnabled()) {
+        if (!acceptDrops() || !isEnabled() || !takesInput) {
             return;
         }
         std::vector<std::string> paths;
         for (const QUrl& url : event->mimeData()->urls()) {
-            if (url.isLocalFile()) {
-                paths.push_back(url.toLocalFile().toStdString());
+            if (std::string path = NativePathOf(url); !path.empty()) {
+                paths.push_back(std::move(path));
             }
         }
         if (paths.empty()) {
@@ -74,7 +87,11 @@ class WindowWidget : public QWidget {
   private:
     int id_;
     int owner_;
+    int frameWidth_;
 };
+
+// The width of a thin dialog frame: a two-pixel raised edge and one pixel of face.
+constexpr int kThinFrameWidth = 3;
 
 struct Windows {
     std::map<int, std::unique_ptr<WindowWidget>> open;
@@ -106,13 +123,14 @@ Qt::WindowFlags FlagsFor(WindowFrame frame) {
     case WindowFrame::TitleBarWithCloseMinimise:
         return titled | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
     case WindowFrame::Borderless:
+    case WindowFrame::ThinFramePopup:
         return Qt::Window | Qt::FramelessWindowHint;
     }
     return titled;
 }
 
 void Place(QWidget& widget, const WindowSpec& layout, QWidget* owner) {
-    const QSize size(layout.width, layout.height);
+    const QSize size = widget.size();
     if (layout.placement == WindowPlacement::At) {
         widget.move(layout.x, layout.y);
         return;
@@ -128,6 +146,56 @@ void Place(QWidget& widget, const WindowSpec& layout, QWidget* owner) {
     widget.setGeometry(client);
 }
 
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TabletPress:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Swallows the user's input to every window that takes none, before Qt hands it to the
+// control, menu bar or shortcut it was meant for, so nothing there changes on screen.
+class InputFilter : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        if (!IsUserInput(event->type())) {
+            return false;
+        }
+        QObject* object = receiver;
+        while (object && !object->isWidgetType()) {
+            object = object->parent(); // a shortcut or an action belongs to a widget
+        }
+        const auto* window =
+            object ? dynamic_cast<const WindowWidget*>(static_cast<QWidget*>(object)->window()) : nullptr;
+        return window && !window->takesInput;
+    }
+};
+
+void InstallInputFilter() {
+    static InputFilter* filter = nullptr;
+    if (!filter) {
+        // Owned by the application and gone with it; the platform may start again later.
+        filter = new InputFilter(QCoreApplication::instance());
+        QCoreApplication::instance()->installEventFilter(filter);
+        QObject::connect(filter, &QObject::destroyed, [] { filter = nullptr; });
+    }
+}
+
 } // namespace
 
 int OpenWindow(const WindowSpec& layout) {
@@ -136,14 +204,15 @@ int OpenWindow(const WindowSpec& layout) {
     }
     WindowWidget* owner = FindWindow(layout.owner);
     const int id = AllWindows().next++;
-    auto widget = std::make_unique<WindowWidget>(id, owner ? layout.owner : 0);
+    const int frame = layout.frame == WindowFrame::ThinFramePopup ? kThinFrameWidth : 0;
+    auto widget = std::make_unique<WindowWidget>(id, owner ? layout.owner : 0, frame);
     widget->setObjectName(QString::fromStdString(WindowObjectName(id)));
     widget->setWindowFlags(FlagsFor(layout.frame));
     widget->setWindowTitle(ToQString(layout.title));
-    widget->setFixedSize(layout.width, layout.height);
+    widget->setFixedSize(layout.width + 2 * frame, layout.height + 2 * frame);
     auto* client = new QWidget(widget.get());
     client->setObjectName(QStringLiteral("client"));
-    client->setGeometry(0, 0, layout.width, layout.height);
+    client->setGeometry(frame, frame, layout.width, layout.height);
     Place(*widget, layout, owner);
     if (owner) {
         // Owned, not a child: a child window would be disabled with its owner.
@@ -241,6 +310,18 @@ void SetWindowAcceptsDrops(int window, bool accepts) {
     if (WindowWidget* widget = FindWindow(window)) {
         widget->setAcceptDrops(accepts);
     }
+}
+
+void SetWindowTakesInput(int window, bool takes) {
+    if (WindowWidget* widget = FindWindow(window)) {
+        widget->takesInput = takes;
+        InstallInputFilter();
+    }
+}
+
+bool WindowTakesInput(int window) {
+    const WindowWidget* widget = FindWindow(window);
+    return widget && widget->takesInput;
 }
 
 void SetWindowEnabled(int window, bool enabled) {

@@ -85,6 +85,7 @@ void ShowAbout() {
     InstallGadgetColourCallback(aboutWindow);
     WaitForCloseOrControl(aboutWindow, okayButton);
     CloseWindow(aboutWindow);
+    ForgetClosedGadgetColours();
     aboutWindow = 0;
     SetWindowEnabled(mainWindow, true);
 }

@@ -10,7 +10,9 @@
 #include "platform/window.h"
 #include "shell/state/app_state.h"
 
-#include <cstdio>
+#include <array>
+#include <charconv>
+#include <system_error>
 
 namespace {
 
@@ -57,6 +59,7 @@ Outcome Handle(const Event& event) {
         return Outcome::Discard;
     }
     if (event.kind != EventKind::Control || event.control == 0) {
+        DiscardEvent(event);
         return Outcome::Running;
     }
     const int control = event.control;
@@ -87,10 +90,13 @@ Outcome Handle(const Event& event) {
 
 std::string BrightnessLabel(float offset) { return Percent(static_cast<double>(offset) * 100.0 / 128.0); }
 std::string ContrastLabel(float amount) { return Percent(static_cast<double>(amount) * 100.0 / 256.0); }
+// std::to_chars always writes a ".": the C library's printf follows the locale that the
+// toolkit takes from the environment, and would write "1,00" under a German one.
 std::string GammaLabel(float gamma) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(gamma));
-    return text;
+    std::array<char, 64> text{};
+    const auto written = std::to_chars(text.data(), text.data() + text.size(), static_cast<double>(gamma),
+                                       std::chars_format::fixed, 2);
+    return written.ec == std::errc() ? std::string(text.data(), written.ptr) : std::string();
 }
 
 int OpenBrightnessContrastWindow() {

@@ -26,8 +26,13 @@
 
 namespace {
 
+// A cancelled dialog changes nothing: the picture, its adjustments and its path stay.
 void OpenSourceFile() {
-    sourcePath = OpenFileDialog("Open Image File", "", openPattern, 0).path;
+    const std::string chosen = OpenFileDialog("Open Image File", "", openPattern, 0).path;
+    if (chosen.empty()) {
+        return;
+    }
+    sourcePath = chosen;
     if (LoadSourceImage(sourcePath) == 0) {
         sourcePath.clear();
     }

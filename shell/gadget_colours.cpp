@@ -31,6 +31,10 @@ void InstallGadgetColourCallback(int window) {
     }
 }
 
+void ForgetClosedGadgetColours() {
+    std::erase_if(Registry(), [](const auto& record) { return !ControlExists(record.first); });
+}
+
 void ClearGadgetColours() { Registry().clear(); }
 
 bool GadgetColoursOf(int control, ColourValue& text, ColourValue& background) {

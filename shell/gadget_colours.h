@@ -9,6 +9,8 @@
 void SetGadgetColours(int control, ColourValue text, ColourValue background);
 // Applies the recorded colours of every registered control of `window`.
 void InstallGadgetColourCallback(int window);
+// Forgets the records of controls that no longer exist (after a window closed).
+void ForgetClosedGadgetColours();
 // Forgets every record (shutdown).
 void ClearGadgetColours();
 // Whether a control has a record, and its colours (for tests).

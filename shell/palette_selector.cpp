@@ -18,7 +18,7 @@ int OpenPaletteSelectorWindow() {
     layout.x = pointer.x;
     layout.y = pointer.y;
     layout.owner = mainWindow;
-    layout.frame = WindowFrame::Borderless;
+    layout.frame = WindowFrame::ThinFramePopup;
     paletteSelectorWindow = OpenWindow(layout);
     if (paletteSelectorWindow == 0) {
         return 0;
@@ -38,8 +38,10 @@ ColourValue SelectPaletteColour() {
     }
     InstallGadgetColourCallback(paletteSelectorWindow);
     ColourValue result = 0;
-    // Modal by its own loop: the main window stays enabled, but everything it sends,
-    // its close box included, is read and dropped until a colour is chosen.
+    // Modal by its own loop: the main window stays enabled to look at but takes no input,
+    // so its controls cannot show settings that are not in force; whatever still arrives
+    // (its close box) is read and dropped until a colour is chosen.
+    SetWindowTakesInput(mainWindow, false);
     for (bool done = false; !done;) {
         const Event event = WaitEvent();
         if (event.kind == EventKind::None) {
@@ -49,8 +51,11 @@ ColourValue SelectPaletteColour() {
         if (event.kind == EventKind::Control && k >= 0 && k < 8) {
             result = physicalColours[static_cast<std::size_t>(k)];
             done = true;
+        } else {
+            DiscardEvent(event);
         }
     }
+    SetWindowTakesInput(mainWindow, true);
     CloseWindow(paletteSelectorWindow);
     paletteSelectorWindow = 0;
     return result;

@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <span>
 
 extern const std::uint8_t aboutBannerPng[];
@@ -48,10 +49,16 @@ void FillLists() {
 
 } // namespace
 
-bool StartUp() {
+bool StartUp(std::string* reason) {
+    const auto fail = [reason](const char* why) {
+        if (reason != nullptr) {
+            *reason = why;
+        }
+        return false;
+    };
     ResetAppState();
     if (!InitPlatform()) {
-        return false;
+        return fail("cannot open a display: none of DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM is set.");
     }
     palette.fill(0);
     openPattern = BuildOpenPattern();
@@ -64,7 +71,7 @@ bool StartUp() {
     lastModeIndex = 2;
     previewHeight = 256;
     if (OpenMainWindow() == 0) {
-        return false;
+        return fail("the main window could not be built.");
     }
     InstallGadgetColourCallback(mainWindow);
     SetWindowAcceptsDrops(mainWindow, true);
@@ -96,12 +103,19 @@ void OpenFileGivenAtStart(const std::string& path) {
 }
 
 int RunQuillmorph(const std::string& fileToOpen) {
-    if (StartUp()) {
+    std::string reason;
+    const bool started = StartUp(&reason);
+    if (started) {
         if (!fileToOpen.empty()) {
             OpenFileGivenAtStart(fileToOpen);
         }
         RunMainLoop();
     }
     ShutDown();
+    if (!started) {
+        // Without a window there is no message box: the terminal is the only place left.
+        std::fprintf(stderr, "quillmorph: %s\n", reason.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -4,9 +4,9 @@
 #include <string>
 
 // Start-up up to the main loop: state, kernels, readers, banner, main window, lists and
-// controls, palettes and the first refresh. Returns false when the main window could
-// not be built (the program then ends quietly).
-bool StartUp();
+// controls, palettes and the first refresh. Returns false, with the reason in `reason`
+// when given, when no display can be opened or the main window could not be built.
+bool StartUp(std::string* reason = nullptr);
 
 // Opens a picture named when the program was started (a desktop's "Open with"), as a
 // file dropped on the main window is opened.
@@ -16,5 +16,6 @@ void OpenFileGivenAtStart(const std::string& path);
 void ShutDown();
 
 // The whole program: start-up, opening `fileToOpen` when it is not empty, the main loop,
-// shutdown. Always returns exit code 0.
+// shutdown. Returns the exit code: 0, or 1 after saying on standard error why the
+// program could not start.
 int RunQuillmorph(const std::string& fileToOpen);

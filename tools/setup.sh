@@ -15,7 +15,7 @@ packages=(
   clang libclang-rt-14-dev
   scdoc desktop-file-utils appstream
   fonts-dejavu-core fonts-dejavu-extra
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick locales
 )
 
 # Node.js and npm run the emulator test (jsbeeb from npm); one already on the PATH is kept.
@@ -23,21 +23,31 @@ if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
   packages+=(nodejs npm)
 fi
 
+# The tests check that numbers are written with "." under a locale with a decimal comma.
+ensure_test_locale() {
+  if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
+  fi
+}
+
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 
-if ((${#missing[@]} == 0)); then
-  exit 0
-fi
-
-echo "Installing missing packages: ${missing[*]}"
 sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
+
+if ((${#missing[@]} == 0)); then
+  ensure_test_locale
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+ensure_test_locale

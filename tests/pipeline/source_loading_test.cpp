@@ -137,6 +137,29 @@ TEST_F(SourceLoadingTest, FailuresAreReportedAndUnloadThePicture) {
     EXPECT_EQ(messages.size(), 3u);
 }
 
+// A size beyond the limits is named with the limits, not taken for an unknown format;
+// and a failed load leaves no conversion behind for Save As or the previews to offer.
+TEST_F(SourceLoadingTest, PicturesBeyondTheLimitsSaySoAndLeaveNoConversion) {
+    ASSERT_EQ(LoadSourceImage(WriteTestPicture("fine.tst", 64, 64)), 1);
+    ASSERT_TRUE(PictureExists(convertedPicture));
+    EXPECT_EQ(LoadSourceImage(WriteTestPicture("wide.tst", 40000, 1)), 0);
+    EXPECT_EQ(LoadSourceImage(WriteTestPicture("vast.tst", 20000, 20000)), 0);
+    const std::string limits = "pictures may be at most 32767 pixels on a side and 150000000 pixels in all.";
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{
+                  "Unfortunately an error has occurred.\n\nReason: The file 'wide.tst' is too large. "
+                  "The picture is 40000 x 1 pixels; " +
+                      limits,
+                  "Unfortunately an error has occurred.\n\nReason: The file 'vast.tst' is too large. "
+                  "The picture is 20000 x 20000 pixels; " +
+                      limits,
+              }));
+    for (const int stage :
+         {workingPicture, sourcePreviewPicture, convertedPreviewPicture, convertedPicture}) {
+        EXPECT_FALSE(PictureExists(stage)) << stage;
+    }
+}
+
 TEST_F(SourceLoadingTest, CaptionNamesTheFileAndItsDecodedSize) {
     const auto bytes = [](std::string_view text) { return static_cast<int>(text.size()) * 5; };
     EXPECT_EQ(SourceCaption("C:\\pictures\\cat.png", 1600, 1200, bytes),

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -129,6 +130,31 @@ TEST_F(DialogsTest, RealOpenDialogUsesTheProgramsPatternList) {
                                     "JPEG File Interchange Format (*.jpg; *.jpeg) (*.jpg *.jpeg)"}));
     EXPECT_EQ(result.path, (folder / "SCREEN").string());
     EXPECT_EQ(result.patternIndex, 1);
+    std::filesystem::remove_all(folder);
+}
+
+// A name that is not UTF-8 (Latin-1 "caf\xE9"): Qt shows it with a replacement character,
+// and the dialogs hand the program the file system's own bytes, to open and to save over.
+TEST_F(DialogsTest, RealDialogsReturnNamesThatAreNotUtf8AsTheirBytes) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quillmorph_dialog_latin1";
+    std::filesystem::create_directories(folder);
+    const std::string name = "caf\xE9.png";
+    std::ofstream(folder / name) << "x";
+    EnableTestMode(false);
+    for (const bool save : {false, true}) {
+        const auto watch = WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+            if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                edit->setText(QFile::decodeName(QByteArray::fromStdString(name)));
+            }
+            dialog->setOption(QFileDialog::DontConfirmOverwrite);
+            // Queued: a refusal's warning box must not block the watch that rejects it.
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+        const FileDialogResult result =
+            save ? SaveFileDialog("Save Image File", folder.string(), "All|*.*", 0)
+                 : OpenFileDialog("Open Image File", folder.string(), "All|*.*", 0);
+        EXPECT_EQ(result.path, (folder / name).string()) << save;
+    }
     std::filesystem::remove_all(folder);
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -103,6 +104,15 @@ TEST(EmfReader, RendersItsFrameIn96DotsPerInchOnWhite) {
     EXPECT_EQ(check.width, 96);
     EXPECT_EQ(check.height, 48);
     ExpectRedSquare(DecodeEmf(file), 96, 48);
+}
+
+// The converter writes numbers into its drawing; a decimal comma must not spoil them.
+TEST(EmfReader, RendersTheSameUnderALocaleWithADecimalComma) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "tools/setup.sh makes de_DE.UTF-8";
+    const std::optional<Picture> picture = DecodeEmf(RedSquareEmf());
+    std::setlocale(LC_ALL, previous.c_str());
+    ExpectRedSquare(picture, 96, 48);
 }
 
 TEST(EmfReader, EmptyFrameFallsBackToTheBoundsAndHugeFramesAreRefused) {

@@ -126,6 +126,16 @@ TEST_F(WidgetsTest, ClicksChoicesAndMovesBecomeControlEvents) {
     ExpectControl(window, slider);
     EXPECT_EQ(TrackBarPosition(slider), 51);
     EXPECT_TRUE(NothingQueued());
+
+    // A press on the groove moves the value while the button is down; its release is
+    // reported as well.
+    const QPoint groove(track->width() - 3, track->height() / 2);
+    QTest::mousePress(track, Qt::LeftButton, {}, groove);
+    ExpectControl(window, slider);
+    EXPECT_GT(TrackBarPosition(slider), 51);
+    QTest::mouseRelease(track, Qt::LeftButton, {}, groove);
+    ExpectControl(window, slider);
+    EXPECT_TRUE(NothingQueued());
 }
 
 TEST_F(WidgetsTest, ProgrammaticChangesRaiseNoEvents) {
@@ -159,6 +169,36 @@ TEST_F(WidgetsTest, DisabledWindowTakesNoInput) {
     EXPECT_TRUE(WindowExists(window));
 
     SetWindowEnabled(window, true);
+    QTest::mouseClick(Named<QPushButton>(ControlObjectName(button)), Qt::LeftButton);
+    ExpectControl(window, button);
+}
+
+TEST_F(WidgetsTest, WindowTakingNoInputLooksEnabledAndChangesNothing) {
+    AddShortcut(window, "Ctrl+O", 2);
+    SetWindowAcceptsDrops(window, true);
+    SetWindowTakesInput(window, false);
+    auto* top = Named<QWidget>(WindowObjectName(window));
+    QTest::mouseClick(Named<QPushButton>(ControlObjectName(button)), Qt::LeftButton);
+    auto* box = Named<QCheckBox>(ControlObjectName(check));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+    QTest::keyClick(Named<QSlider>(ControlObjectName(slider)), Qt::Key_Right);
+    QTest::keyClick(top, Qt::Key_O, Qt::ControlModifier);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/tmp/refused.png")});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(top, &enter);
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(top, &drop);
+    EXPECT_TRUE(NothingQueued());
+    EXPECT_FALSE(ControlChecked(check));
+    EXPECT_EQ(TrackBarPosition(slider), 50);
+    EXPECT_TRUE(WindowEnabled(window));
+    EXPECT_TRUE(box->isEnabled()); // drawn as usual
+
+    // The close box still asks; with input back, a click counts again.
+    top->close();
+    EXPECT_EQ(WaitEvent().kind, EventKind::CloseRequest);
+    SetWindowTakesInput(window, true);
     QTest::mouseClick(Named<QPushButton>(ControlObjectName(button)), Qt::LeftButton);
     ExpectControl(window, button);
 }

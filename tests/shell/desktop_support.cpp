@@ -10,6 +10,11 @@
 #include "shell/startup.h"
 #include "shell/state/app_state.h"
 
+#include "platform/widget_lookup.h"
+
+#include <QTest>
+#include <QWindow>
+
 #include <unistd.h>
 
 void DesktopTest::SetUp() {
@@ -53,3 +58,15 @@ std::string DesktopTest::WritePicture(const std::string& name, const Picture& pi
 bool DesktopTest::Refreshed() { return PictureExists(convertedPicture); }
 
 void DesktopTest::ForgetConversion() { DiscardPicture(convertedPicture); }
+
+void PressGroove(int trackBar, bool down) {
+    auto* bar = Named<QWidget>(ControlObjectName(trackBar));
+    ASSERT_NE(bar, nullptr);
+    const QPoint at = bar->mapTo(bar->window(), QPoint(bar->width() - 3, bar->height() / 2));
+    QWindow* window = bar->window()->windowHandle();
+    if (down) {
+        QTest::mousePress(window, Qt::LeftButton, {}, at);
+    } else {
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+    }
+}

@@ -29,3 +29,7 @@ class DesktopTest : public ::testing::Test {
 
     std::filesystem::path folder;
 };
+
+// Presses (or lets go of) the left button at the right end of a track bar's groove,
+// through the window as the display would, so the program sees the button's state.
+void PressGroove(int trackBar, bool down);

@@ -13,6 +13,13 @@
 #include "shell/startup.h"
 #include "shell/state/app_state.h"
 
+#include "platform/widget_lookup.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
 #include <fstream>
 
 namespace {
@@ -75,7 +82,7 @@ TEST_F(StartUpTest, EveryMainWindowTextFitsItsBox) {
 
 using DispatchTest = DesktopTest;
 
-TEST_F(DispatchTest, OpenLoadsThePictureAndCancelUnloadsIt) {
+TEST_F(DispatchTest, OpenLoadsThePictureAndCancelKeepsIt) {
     const std::string path = WritePicture("photo.png", 200, 100, 0x0000FF);
     QueueFileDialogAnswer(path, 0);
     QueueCommandEvent(mainWindow, cmdOpen);
@@ -89,22 +96,32 @@ TEST_F(DispatchTest, OpenLoadsThePictureAndCancelUnloadsIt) {
     EXPECT_EQ(ControlPicture(previewImageGadget), convertedPreviewPicture);
     EXPECT_EQ(PictureWidth(convertedPicture), 160);
 
+    // Cancelling loses neither the picture and its adjustments nor what Reset Image reads.
+    QueueCommandEvent(mainWindow, cmdInvert);
     QueueFileDialogCancel();
     QueueCommandEvent(mainWindow, cmdToolOpen);
     ASSERT_TRUE(DispatchQueued());
-    EXPECT_EQ(sourcePath, "");
-    EXPECT_FALSE(PictureExists(workingPicture));
-    EXPECT_EQ(ControlPicture(sourceImageGadget), 0);
-    EXPECT_EQ(ControlText(sourceFrame), "Source Image");
+    EXPECT_EQ(sourcePath, path);
+    EXPECT_EQ(ReadPixel(workingPicture, 0, 0), 0xFFFF00u);
+    EXPECT_EQ(ControlPicture(sourceImageGadget), sourcePreviewPicture);
+    EXPECT_EQ(ControlPicture(previewImageGadget), convertedPreviewPicture);
+    EXPECT_EQ(ControlText(sourceFrame), "Source Image: photo.png (200 x 100 pixels)");
     EXPECT_TRUE(ShownMessageBoxes().empty());
 }
 
 TEST_F(DispatchTest, AFailedOpenClearsThePathButAFailedDropKeepsIt) {
+    QueueDropEvent(mainWindow, {WritePicture("earlier.png", 10, 10, 0x00FF00)});
     const std::string missing = (folder / "gone.png").string();
     QueueFileDialogAnswer(missing, 0);
     QueueCommandEvent(mainWindow, cmdOpen);
     QueueMessageBoxAnswer(MessageAnswer::Ok);
+    // The earlier conversion went with its picture: Save As has nothing to write (it
+    // would fail the test by asking for a file name), as the empty previews say.
+    QueueCommandEvent(mainWindow, cmdSaveAs);
     ASSERT_TRUE(DispatchQueued());
+    EXPECT_FALSE(PictureExists(convertedPicture));
+    EXPECT_EQ(ControlPicture(previewImageGadget), 0);
+    EXPECT_EQ(ShownFileDialogs().size(), 1u);
     EXPECT_EQ(sourcePath, "");
     ASSERT_EQ(ShownMessageBoxes().size(), 1u);
     EXPECT_EQ(ShownMessageBoxes()[0].title, "Error Message");
@@ -208,6 +225,40 @@ TEST_F(DispatchTest, RefreshRulesOfTheControls) {
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(sourceScaleMode, 1);
     EXPECT_EQ(keepAspect, 0);
+}
+
+TEST_F(DispatchTest, AClickOnTheStrengthGrooveConvertsOnRelease) {
+    QueueDropEvent(mainWindow, {WritePicture("p.png", 64, 64, 0x808080)});
+    SelectListItem(methodCombo, 1);
+    QueueControlEvent(methodCombo);
+    ASSERT_TRUE(DispatchQueued());
+    ForgetConversion();
+    PressGroove(strengthTrackBar, true);
+    ASSERT_TRUE(DispatchQueued());
+    EXPECT_GT(TrackBarPosition(strengthTrackBar), 50);
+    EXPECT_FALSE(Refreshed()); // the button is still down
+    PressGroove(strengthTrackBar, false);
+    ASSERT_TRUE(DispatchQueued());
+    EXPECT_EQ(ControlText(strengthValueText), std::to_string(TrackBarPosition(strengthTrackBar)) + "%");
+    EXPECT_TRUE(Refreshed());
+}
+
+// A file whose name is not UTF-8, dropped from a file manager, opens like any other.
+TEST_F(DispatchTest, ADroppedNameThatIsNotUtf8Opens) {
+    const std::string path = WritePicture("caf\xE9.png", 8, 6, 0xFF0000);
+    QMimeData data;
+    data.setUrls(
+        {QUrl::fromEncoded(QByteArray("file://") + QByteArray::fromStdString(path).toPercentEncoding("/"))});
+    QWidget* top = Named<QWidget>(WindowObjectName(mainWindow));
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(top, &enter);
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(top, &drop);
+    QApplication::processEvents();
+    ASSERT_TRUE(DispatchQueued());
+    EXPECT_TRUE(ShownMessageBoxes().empty());
+    EXPECT_EQ(sourcePath, path);
+    EXPECT_EQ(PictureWidth(workingPicture), 8);
 }
 
 TEST_F(DispatchTest, ResolutionOptionsExcludeEachOther) {

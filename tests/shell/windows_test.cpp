@@ -21,6 +21,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <clocale>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -78,6 +79,9 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
     ASSERT_TRUE(DispatchQueued());
     SimulateMousePosition({100, 120});
     int selector = 0;
+    int drop = 0;
+    bool inputIgnored = false;
+    QPoint corner;
     bool enabledMeanwhile = false;
     std::string title;
     PixelSize size;
@@ -92,6 +96,7 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
         }
         enabledMeanwhile = WindowEnabled(mainWindow);
         title = WindowTitle(selector);
+        corner = NamedWidget(WindowObjectName(selector))->pos();
         size = WindowClientSize(selector);
         position = WindowClientPosition(selector);
         controls = WindowControls(selector);
@@ -99,9 +104,11 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
             geometry.push_back(ControlGeometry(control));
             pictures.push_back(ControlPicture(control));
         }
-        // The close box and a command of the main window are read and dropped.
+        inputIgnored = !WindowTakesInput(mainWindow) && WindowTakesInput(selector);
+        // The close box, a command and a drop still queued are read and dropped.
         QueueCloseRequest(mainWindow);
         QueueCommandEvent(mainWindow, cmdExit);
+        drop = QueueDropEvent(mainWindow, {"/tmp/ignored.png"});
         QueueControlEvent(firstSelectorSwatchControl + 2); // green
         SetTestIdleHook(nullptr);
     });
@@ -109,18 +116,22 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
     ASSERT_TRUE(DispatchQueued());
     EXPECT_NE(selector, 0);
     EXPECT_TRUE(enabledMeanwhile);
+    EXPECT_TRUE(inputIgnored);
+    EXPECT_EQ(DroppedFileCount(drop), 0); // the dropped drop's paths are not kept
     EXPECT_EQ(quitRequested, 0);
     EXPECT_EQ(PaletteEntry(1, 1), physicalColours[2]);
     EXPECT_EQ(ReadPixel(firstSwatchPicture + 1, 5, 5), physicalColours[2]);
     EXPECT_FALSE(WindowExists(selector));
     EXPECT_EQ(ReadPixel(firstSelectorSwatchPicture + 7, 3, 3), 0xFFFFFFu);
 
-    // A row of all eight colours, 30 pixels apart, at the pointer.
+    // A row of all eight colours, 30 pixels apart, in a thin frame whose corner is at
+    // the pointer.
     EXPECT_EQ(title, "Palette Selector");
     EXPECT_EQ(size.width, 239);
     EXPECT_EQ(size.height, 29);
-    EXPECT_EQ(position.x, 100);
-    EXPECT_EQ(position.y, 120);
+    EXPECT_EQ(corner, QPoint(100, 120));
+    EXPECT_EQ(position.x, 103);
+    EXPECT_EQ(position.y, 123);
     ASSERT_EQ(controls.size(), 8u);
     for (int k = 0; k < 8; ++k) {
         const auto at = static_cast<std::size_t>(k);
@@ -357,11 +368,12 @@ TEST_F(WindowsTest, AboutShowsTheBannerAndVersionUntilOkay) {
         << VersionLine();
     std::string title;
     int banner = 0;
+    int version = 0;
     ColourValue text = 1, background = 1;
     SetTestIdleHook([&] {
         const int about = NewestWindow();
         title = WindowTitle(about);
-        const int version = ControlWithText(about, VersionLine());
+        version = ControlWithText(about, VersionLine());
         EXPECT_TRUE(GadgetColoursOf(version, text, background));
         for (const int control : WindowControls(about)) {
             banner = ControlPicture(control) != 0 ? ControlPicture(control) : banner;
@@ -378,6 +390,7 @@ TEST_F(WindowsTest, AboutShowsTheBannerAndVersionUntilOkay) {
     EXPECT_EQ(background, 0xFFFFFFu);
     EXPECT_TRUE(WindowEnabled(mainWindow));
     EXPECT_EQ(aboutWindow, 0);
+    EXPECT_FALSE(GadgetColoursOf(version, text, background)); // no record outlives its control
 }
 
 TEST_F(WindowsTest, BrightnessAndContrastLabelsFollowTheRoundingRule) {
@@ -394,6 +407,11 @@ TEST_F(WindowsTest, BrightnessAndContrastLabelsFollowTheRoundingRule) {
     EXPECT_EQ(GammaLabel(7.99F), "7.99");
     EXPECT_EQ(BrightnessLabel(-16), "-12%");
     EXPECT_EQ(ContrastLabel(-96), "-38%");
+    // A point also under a locale with a decimal comma (as the toolkit sets from LANG).
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "tools/setup.sh makes de_DE.UTF-8";
+    EXPECT_EQ(GammaLabel(2.5F), "2.50");
+    std::setlocale(LC_ALL, previous.c_str());
 }
 
 // The control of `window` whose top-left corner is at x, y, or 0.
@@ -556,6 +574,26 @@ TEST_F(BrightnessWindowTest, DraggingOnlyMovesTheLabelsAndResetRefreshesAnyway) 
     EXPECT_EQ(Settings(), (std::vector<float>{0.0F, 0.0F, 1.0F}));
     EXPECT_EQ(ShownGrey(), 100u);
     EXPECT_TRUE(WindowEnabled(mainWindow));
+}
+
+// A click on a slider's groove converts when the button comes up, like a drag.
+TEST_F(BrightnessWindowTest, AClickOnAGrooveRefreshesOnRelease) {
+    bool whileDown = true;
+    PlayWindow({[this](int window) {
+                    ForgetConversion();
+                    PressGroove(BrightnessWindow(window).gamma, true);
+                },
+                [&](int window) {
+                    whileDown = Refreshed();
+                    PressGroove(BrightnessWindow(window).gamma, false);
+                },
+                [&](int window) {
+                    EXPECT_GT(TrackBarPosition(BrightnessWindow(window).gamma), 100);
+                    EXPECT_TRUE(Refreshed());
+                    QueueControlEvent(BrightnessWindow(window).cancel);
+                }});
+    Open();
+    EXPECT_FALSE(whileDown);
 }
 
 TEST_F(BrightnessWindowTest, OkAppliesAllThreeInOrder) {
