@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr ColourValue kBlack = 0x000000, kRed = 0x0000FF, kGreen = 0x00FF00, kYellow = 0x00FFFF,
+constexpr ColourValue kRed = 0x0000FF, kGreen = 0x00FF00, kYellow = 0x00FFFF,
                       kMagenta = 0xFF00FF, kWhite = 0xFFFFFF;
 
 class DumpWriterTest : public ::testing::Test {
