@@ -2,8 +2,8 @@
 // when a file reaches one of them and the reader must look inside it: the loaders live
 // in a small module beside the program, opened on first use. Without the module they
 // decline every file.
-#include "platform/qt_loader_module/qt_loader_module.h"
 #include "platform/metafile_reader.h"
+#include "platform/qt_loader_module/qt_loader_module.h"
 #include "platform/qt_picture_loader.h"
 
 #include <dlfcn.h>
@@ -11,29 +11,50 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace {
 
-std::string ModulePath() {
+// Beside the program (a build tree), then the installed private folder. Never a bare
+// name: the library search path may hold anything.
+std::vector<std::filesystem::path> ModuleCandidates() {
+    std::vector<std::filesystem::path> candidates;
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return kQtLoaderModuleFile; // left to the dynamic linker's search path
+    if (!error) {
+        candidates.push_back(program.parent_path() / kQtLoaderModuleFile);
     }
-    return (program.parent_path() / kQtLoaderModuleFile).string();
+    candidates.push_back(std::filesystem::path(QUILLMORPH_PRIVATE_LIBDIR) / kQtLoaderModuleFile);
+    return candidates;
+}
+
+// The entry point of a module of this very build, or nothing.
+QtLoaderModuleEntry OpenModule(const std::filesystem::path& path) {
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        return nullptr;
+    }
+    const auto build = reinterpret_cast<QtLoaderModuleBuild>(dlsym(module, kQtLoaderModuleBuildName));
+    const auto entry = reinterpret_cast<QtLoaderModuleEntry>(dlsym(module, kQtLoaderModuleEntryName));
+    if (build == nullptr || entry == nullptr || std::string_view(build()) != kQtLoaderBuildMark) {
+        dlclose(module);
+        return nullptr;
+    }
+    // The module stays loaded until the program ends: Qt cannot be unloaded safely.
+    return entry;
 }
 
 // The module's entry point, found once; nothing when the module is missing or unusable.
 QtLoaderModuleEntry ModuleEntry() {
     static const QtLoaderModuleEntry entry = []() -> QtLoaderModuleEntry {
-        void* module = dlopen(ModulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) {
-            module = dlopen(kQtLoaderModuleFile, RTLD_NOW | RTLD_LOCAL);
+        for (const std::filesystem::path& path : ModuleCandidates()) {
+            if (std::filesystem::exists(path)) {
+                return OpenModule(path);
+            }
         }
-        // The module stays loaded until the program ends: Qt cannot be unloaded safely.
-        return module != nullptr ? reinterpret_cast<QtLoaderModuleEntry>(dlsym(module, kQtLoaderModuleEntryName))
-                                 : nullptr;
+        return nullptr;
     }();
     return entry;
 }
@@ -58,14 +79,19 @@ const PictureReader* LoadedReader(QtLoader loader) {
 // the loaders ahead of our own readers will decline never open the module.
 bool MightBe(QtLoader loader, std::span<const std::uint8_t> file) {
     switch (loader) {
-    case QtLoader::Bitmap: return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
+    case QtLoader::Bitmap:
+        return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
     case QtLoader::Icon:
-        return file.size() >= 4 && file[0] == 0 && file[1] == 0 && (file[2] == 1 || file[2] == 2) && file[3] == 0;
-    case QtLoader::Picture: return true;
+        return file.size() >= 4 && file[0] == 0 && file[1] == 0 && (file[2] == 1 || file[2] == 2) &&
+               file[3] == 0;
+    case QtLoader::Picture:
+        return true;
     case QtLoader::Wmf:
         // The placeable header's key, or a plain header: type 1 or 2, nine words long.
-        return (file.size() >= 4 && file[0] == 0xD7 && file[1] == 0xCD && file[2] == 0xC6 && file[3] == 0x9A) ||
-               (file.size() >= 4 && (file[0] == 1 || file[0] == 2) && file[1] == 0 && file[2] == 9 && file[3] == 0);
+        return (file.size() >= 4 && file[0] == 0xD7 && file[1] == 0xCD && file[2] == 0xC6 &&
+                file[3] == 0x9A) ||
+               (file.size() >= 4 && (file[0] == 1 || file[0] == 2) && file[1] == 0 && file[2] == 9 &&
+                file[3] == 0);
     case QtLoader::Emf:
         return file.size() >= 44 && file[0] == 1 && file[1] == 0 && file[2] == 0 && file[3] == 0 &&
                file[40] == ' ' && file[41] == 'E' && file[42] == 'M' && file[43] == 'F';
@@ -87,8 +113,18 @@ PictureReader LazyReader(QtLoader loader) {
 
 } // namespace
 
-PictureReader QtBitmapReader() { return LazyReader(QtLoader::Bitmap); }
-PictureReader QtIconReader() { return LazyReader(QtLoader::Icon); }
-PictureReader QtPictureReader() { return LazyReader(QtLoader::Picture); }
-PictureReader WmfPictureReader() { return LazyReader(QtLoader::Wmf); }
-PictureReader EmfPictureReader() { return LazyReader(QtLoader::Emf); }
+PictureReader QtBitmapReader() {
+    return LazyReader(QtLoader::Bitmap);
+}
+PictureReader QtIconReader() {
+    return LazyReader(QtLoader::Icon);
+}
+PictureReader QtPictureReader() {
+    return LazyReader(QtLoader::Picture);
+}
+PictureReader WmfPictureReader() {
+    return LazyReader(QtLoader::Wmf);
+}
+PictureReader EmfPictureReader() {
+    return LazyReader(QtLoader::Emf);
+}
