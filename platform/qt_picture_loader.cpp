@@ -197,7 +197,9 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
         (open.reader.format() == "bmp" && !BmpCanHoldPixels(file))) {
         return std::nullopt;
     }
+    // The reader forgets the format once it has read.
     const bool gif = open.reader.format() == "gif";
+    const bool bmp = open.reader.format() == "bmp";
     const std::optional<GifLayout> layout = gif ? ReadGifLayout(file) : std::nullopt;
     if (gif && (!layout || !IsAcceptablePictureSize(layout->screenWidth, layout->screenHeight) ||
                 !GifCanHoldFrame(*layout, file.size()))) {
@@ -211,7 +213,7 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
     if (image.isNull() || !IsAcceptablePictureSize(image.width(), image.height())) {
         return std::nullopt;
     }
-    if (open.reader.format() == "bmp" && !image.hasAlphaChannel()) {
+    if (bmp && !image.hasAlphaChannel()) {
         if (const std::optional<std::array<int, 3>> widths = BmpSixteenBitFieldWidths(file)) {
             image.convertTo(QImage::Format_RGB32);
             WidenSixteenBitFields(image, *widths);

@@ -94,6 +94,17 @@ TEST(QtPictureLoader, HeadersTheirFileCannotFillAreRefused) {
     EXPECT_FALSE(QtBitmapReader().decode(bmp, ""));
 }
 
+TEST(QtPictureLoader, SixteenBitBitmapsReachFullWhite) {
+    // 2 x 1, 16 bits a pixel, no compression (5-5-5): white 7FFF and blue 001F.
+    std::vector<std::uint8_t> bmp = {'B', 'M', 62, 0, 0, 0, 0,    0,    0,    0,    54, 0, 0,  0, 40, 0,
+                                     0,   0,   2,  0, 0, 0, 1,    0,    0,    0,    1,  0, 16, 0, 0,  0,
+                                     0,   0,   8,  0, 0, 0, 0,    0,    0,    0,    0,  0, 0,  0, 0,  0,
+                                     0,   0,   0,  0, 0, 0, 0xFF, 0x7F, 0x1F, 0x00, 0,  0, 0,  0};
+    const auto picture = QtBitmapReader().decode(bmp, "");
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels, (std::vector<BufferWord>{0xFFFFFF, 0x0000FF}));
+}
+
 TEST(QtPictureLoader, AGifIsItsLogicalScreenWithTheFirstFrameAtItsOffset) {
     // A green 2 x 1 frame at 1, 1 on a 4 x 2 screen whose background colour is red: black
     // where the frame does not reach.
