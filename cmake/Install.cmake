@@ -1,11 +1,12 @@
 # What `cmake --install` puts where (GNUInstallDirs): the two programs, the converter's
-# loader module in the program's private library folder, and what a desktop needs to
+# loader module and the metafile helper in the program's private library folder, and what a desktop needs to
 # offer the program: the desktop entry, the icons, the metainfo, the manual pages and the
 # converter's bash completion.
 set(generated ${PROJECT_BINARY_DIR}/generated)
 
 install(TARGETS quillmorph quillmorph-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS quillmorph_qt_loader LIBRARY DESTINATION ${QUILLMORPH_INSTALL_MODULEDIR})
+install(TARGETS quillmorph_qt_loader LIBRARY DESTINATION ${QUILLMORPH_INSTALL_PRIVATEDIR})
+install(TARGETS quillmorph-metafile-helper RUNTIME DESTINATION ${QUILLMORPH_INSTALL_PRIVATEDIR})
 
 configure_file(resources/desktop/quillmorph.desktop.in ${generated}/${QUILLMORPH_APP_ID}.desktop @ONLY)
 install(FILES ${generated}/${QUILLMORPH_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

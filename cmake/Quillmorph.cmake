@@ -9,6 +9,10 @@ target_include_directories(quillmorph_flags INTERFACE ${PROJECT_SOURCE_DIR} ${PR
 # The version and the desktop identity, as the programs show them.
 configure_file(${PROJECT_SOURCE_DIR}/cmake/program_identity.h.in ${PROJECT_BINARY_DIR}/generated/program_identity.h @ONLY)
 
+# What makes a build one build, for the program and the Qt loader module it opens: the
+# version, the compiler, the build type, the sanitizers and the build tree.
+set(QUILLMORPH_BUILD_MARK "${PROJECT_VERSION} ${CMAKE_CXX_COMPILER_ID} ${CMAKE_CXX_COMPILER_VERSION} ${CMAKE_BUILD_TYPE} sanitize=${QUILLMORPH_SANITIZE} ${PROJECT_BINARY_DIR}")
+
 if(QUILLMORPH_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
@@ -18,6 +22,8 @@ endif()
 # guided by the decoders' own branches and not only by the fuzz target's.
 if(QUILLMORPH_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link)
+  # Checksums that mutated inputs never keep are ignored (see png_reader.cpp).
+  add_compile_definitions(QUILLMORPH_FUZZING)
 endif()
 
 # quillmorph_layer(NAME folder DEPS ...): one static library per folder, made of the

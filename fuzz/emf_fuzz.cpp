@@ -1,5 +1,5 @@
 // Fuzz target for the EMF reader's converter (libemf2svg), run in this process so that
-// its faults are seen; the reader itself runs it in a child process and renders the SVG
+// its faults are seen; the reader itself runs it in the metafile helper and renders the SVG
 // with Qt, whose own parser is left to Qt's fuzzing.
 #include "platform/metafile_reader.h"
 

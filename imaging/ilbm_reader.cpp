@@ -1,6 +1,7 @@
 #include "imaging/ilbm_reader.h"
 
 #include "imaging/byte_cursor.h"
+#include "imaging/checked_math.h"
 #include "imaging/reader_support.h"
 
 #include <algorithm>
@@ -351,6 +352,31 @@ void DecodeChunky(const ColourMap& map, BodySource& source, Picture& picture) {
     }
 }
 
+// Whether the body could fill the picture: stored bytes must all be there, ByteRun1 needs
+// at least a two-byte packet for every 128 bytes. A file the decode will fail anyway
+// (no body, an unknown compression, an impossible plane count) is not judged here.
+bool BodyCanFill(const IlbmFile& ilbm) {
+    if (!ilbm.header || !ilbm.header->complete || !ilbm.body) {
+        return true;
+    }
+    const BitmapHeader& header = *ilbm.header;
+    const auto width = static_cast<std::size_t>(header.width);
+    const auto height = static_cast<std::size_t>(header.height);
+    std::size_t store = width * height;
+    if (ilbm.formType == kIlbm) {
+        if (header.planes < 1 || header.planes > kMaxPlanes) {
+            return true;
+        }
+        const std::size_t storedPlanes = static_cast<std::size_t>(header.planes) + (header.masking == 1 ? 1 : 0);
+        store = (width + 15) / 16 * 2 * storedPlanes * height;
+    }
+    const std::optional<std::size_t> needed =
+        header.compression == 0 ? std::optional<std::size_t>(store)
+        : header.compression == 1 ? RunLengthMinimumBytes(store, 128, 2)
+                                  : std::optional<std::size_t>(0);
+    return needed && *needed <= ilbm.body->size();
+}
+
 } // namespace
 
 ReaderCheck CheckIlbmPicture(std::span<const std::uint8_t> file) {
@@ -373,12 +399,16 @@ ReaderCheck CheckIlbmPicture(std::span<const std::uint8_t> file) {
     if (header.width >= 32768 || header.height >= 32768) {
         return {};
     }
-    return {true, header.width, header.height};
+    ReaderCheck check{true, header.width, header.height};
+    if (!BodyCanFill(WalkIlbm(file))) {
+        check.refusal = FileTooShortRefusal(check.width, check.height);
+    }
+    return check;
 }
 
 std::optional<Picture> ReadIlbmPicture(std::span<const std::uint8_t> file) {
     const ReaderCheck check = CheckIlbmPicture(file);
-    if (!check.accepted) {
+    if (!check.accepted || !check.refusal.empty()) {
         return std::nullopt;
     }
     const IlbmFile ilbm = WalkIlbm(file);

@@ -10,7 +10,8 @@
 #include <span>
 
 // Accepts a FORM ILBM or PBM file with a BMHD chunk whose width and height are below
-// 32768, reporting them.
+// 32768, reporting them; refuses it when its BODY is too short for the picture (all of
+// the planar store when stored, one ByteRun1 packet for every 128 bytes of it when packed).
 ReaderCheck CheckIlbmPicture(std::span<const std::uint8_t> file);
 // Checks and decodes; no picture when the file is declined or its decode fails.
 std::optional<Picture> ReadIlbmPicture(std::span<const std::uint8_t> file);

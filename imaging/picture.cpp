@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -22,7 +23,8 @@ int TakeAutomaticNumber() {
 }
 
 std::size_t IndexOf(const Picture& picture, int x, int y) {
-    return static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(x);
+    return static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+           static_cast<std::size_t>(x);
 }
 
 } // namespace
@@ -53,7 +55,9 @@ int CreateAutomaticPicture(int width, int height) {
     return CreatePicture(number, width, height) ? number : 0;
 }
 
-void StorePicture(int number, Picture picture) { Store()[number] = std::move(picture); }
+void StorePicture(int number, Picture picture) {
+    Store()[number] = std::move(picture);
+}
 
 int StoreAutomaticPicture(Picture picture) {
     const int number = TakeAutomaticNumber();
@@ -61,9 +65,13 @@ int StoreAutomaticPicture(Picture picture) {
     return number;
 }
 
-bool PictureExists(int number) { return Store().contains(number); }
+bool PictureExists(int number) {
+    return Store().contains(number);
+}
 
-void DiscardPicture(int number) { Store().erase(number); }
+void DiscardPicture(int number) {
+    Store().erase(number);
+}
 
 void DiscardAllPictures() {
     Store().clear();
@@ -118,37 +126,62 @@ bool ResizePicture(int number, int width, int height, ScaleMode mode) {
     return true;
 }
 
+namespace {
+
+// The part of a box that lies inside a picture, in 64 bits so that offsets near the int
+// limits cannot overflow; nothing when the box misses the picture altogether.
+struct ClippedBox {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+std::optional<ClippedBox> ClipBox(const Picture& picture, int x, int y, std::int64_t width,
+                                  std::int64_t height) {
+    const std::int64_t left = std::max<std::int64_t>(0, x);
+    const std::int64_t top = std::max<std::int64_t>(0, y);
+    const std::int64_t right = std::min<std::int64_t>(picture.width, std::int64_t{x} + width);
+    const std::int64_t bottom = std::min<std::int64_t>(picture.height, std::int64_t{y} + height);
+    if (left >= right || top >= bottom) {
+        return std::nullopt;
+    }
+    return ClippedBox{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right),
+                      static_cast<int>(bottom)};
+}
+
+} // namespace
+
 void DrawPicture(int source, int target, int x, int y) {
     const Picture* from = FindPicture(source);
     Picture* to = FindPicture(target);
     if (from == nullptr || to == nullptr || from == to) {
         return;
     }
-    // Clip in 64 bits so that offsets near the int limits cannot overflow.
-    const std::int64_t left = std::max<std::int64_t>(0, x);
-    const std::int64_t top = std::max<std::int64_t>(0, y);
-    const std::int64_t right = std::min<std::int64_t>(to->width, std::int64_t{x} + from->width);
-    const std::int64_t bottom = std::min<std::int64_t>(to->height, std::int64_t{y} + from->height);
-    for (std::int64_t row = top; row < bottom; ++row) {
-        const auto sourceRow = static_cast<int>(row - y);
-        const auto* begin = &from->pixels[IndexOf(*from, static_cast<int>(left - x), sourceRow)];
-        std::copy(begin, begin + (right - left), &to->pixels[IndexOf(*to, static_cast<int>(left), static_cast<int>(row))]);
+    const std::optional<ClippedBox> box = ClipBox(*to, x, y, from->width, from->height);
+    if (!box) {
+        return;
+    }
+    for (int row = box->top; row < box->bottom; ++row) {
+        const auto* begin = &from->pixels[IndexOf(*from, static_cast<int>(std::int64_t{box->left} - x),
+                                                  static_cast<int>(std::int64_t{row} - y))];
+        std::copy(begin, begin + (box->right - box->left), &to->pixels[IndexOf(*to, box->left, row)]);
     }
 }
 
 void FillBox(int number, int x, int y, int width, int height, ColourValue colour) {
     Picture* picture = FindPicture(number);
-    if (picture == nullptr || width <= 0 || height <= 0) {
+    if (picture == nullptr) {
         return;
     }
-    const std::int64_t left = std::max<std::int64_t>(0, x);
-    const std::int64_t top = std::max<std::int64_t>(0, y);
-    const std::int64_t right = std::min<std::int64_t>(picture->width, std::int64_t{x} + width);
-    const std::int64_t bottom = std::min<std::int64_t>(picture->height, std::int64_t{y} + height);
+    const std::optional<ClippedBox> box = ClipBox(*picture, x, y, width, height);
+    if (!box) {
+        return;
+    }
     const BufferWord word = SwapRedBlue(colour);
-    for (std::int64_t row = top; row < bottom; ++row) {
-        auto* begin = &picture->pixels[IndexOf(*picture, static_cast<int>(left), static_cast<int>(row))];
-        std::fill(begin, begin + std::max<std::int64_t>(0, right - left), word);
+    for (int row = box->top; row < box->bottom; ++row) {
+        auto* begin = &picture->pixels[IndexOf(*picture, box->left, row)];
+        std::fill(begin, begin + (box->right - box->left), word);
     }
 }
 

@@ -69,30 +69,30 @@ std::vector<std::string> RegisteredPictureReaderNames() {
 
 DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_view path) {
     DecodeResult result;
-    std::string failedReaders;
     for (const PictureReader& reader : Readers()) {
         const ReaderCheck check = SafeCheck(reader, file, path);
         if (!check.accepted) {
             continue;
         }
+        result.readerName = reader.name;
         if (!IsAcceptablePictureSize(check.width, check.height)) {
-            result.readerName = reader.name;
             result.reason = SizeRefusal(check);
             result.tooLarge = check.width >= 1 && check.height >= 1;
+            return result;
+        }
+        if (!check.refusal.empty()) {
+            result.reason = check.refusal;
             return result;
         }
         std::optional<Picture> picture = SafeDecode(reader, file, path);
         if (picture && IsWholePicture(*picture)) {
             result.picture = std::move(picture);
-            result.readerName = reader.name;
-            result.reason.clear();
-            return result;
+        } else {
+            result.reason = "The file is damaged or unsupported (the " + reader.name + " reader could not decode it).";
         }
-        failedReaders += failedReaders.empty() ? reader.name : ", " + reader.name;
+        return result;
     }
-    result.reason = failedReaders.empty()
-                        ? "No reader recognises the file."
-                        : "The file is damaged or unsupported (tried: " + failedReaders + ").";
+    result.reason = "No reader recognises the file.";
     return result;
 }
 

@@ -17,6 +17,9 @@ struct ReaderCheck {
     bool accepted = false; // the reader recognises the file
     std::int64_t width = 0;
     std::int64_t height = 0;
+    // Set when the reader recognises the file but refuses it before decoding, such as a
+    // header that promises more pixel data than a file of this length could hold.
+    std::string refusal = {};
 };
 
 struct PictureReader {
@@ -40,8 +43,9 @@ struct DecodeResult {
     bool tooLarge = false;  // refused by the size limits; `reason` gives the size and the limits
 };
 
-// Reads the file and offers it to each registered reader in turn. A reader that
-// declines, or accepts but fails to decode, passes the file on; a size beyond the
-// program's limits is refused before any pixel is decoded.
+// Reads the file and offers it to each registered reader in turn; the first whose
+// check accepts the file decodes it, and a decode failure fails the load. A size
+// beyond the program's limits, or a header the file could not fill, is refused before
+// any pixel is decoded.
 DecodeResult DecodePictureFile(std::string_view path);
 DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_view path);

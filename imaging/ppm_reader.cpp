@@ -1,6 +1,7 @@
 #include "imaging/ppm_reader.h"
 
 #include "imaging/byte_cursor.h"
+#include "imaging/checked_math.h"
 #include "imaging/colour.h"
 #include "imaging/reader_support.h"
 
@@ -122,7 +123,21 @@ struct SampleScale {
     }
 };
 
-void DecodeText(std::span<const std::uint8_t> file, const PpmHeader& header, const SampleScale& scale,
+// Whether the samples could fill the picture: binary samples take one byte each (two
+// above maxval 255), text samples at least two characters (a digit and a separator)
+// except the last.
+bool CanHoldSamples(std::span<const std::uint8_t> file, const PpmHeader& header) {
+    const std::optional<std::size_t> pixels =
+        CheckedMul(static_cast<std::size_t>(header.width), static_cast<std::size_t>(header.height));
+    const std::optional<std::size_t> samples = pixels ? CheckedMul(*pixels, 3) : std::nullopt;
+    const std::size_t sampleBytes = header.binary && header.maxval <= 255 ? 1 : 2;
+    const std::optional<std::size_t> needed = samples ? CheckedMul(*samples, sampleBytes) : std::nullopt;
+    const std::size_t available = file.size() - header.samplesStart;
+    return needed && (header.binary || *needed == 0 ? *needed : *needed - 1) <= available;
+}
+
+// Fails at a sample that is missing or not a number.
+bool DecodeText(std::span<const std::uint8_t> file, const PpmHeader& header, const SampleScale& scale,
                 Picture& picture) {
     ByteCursor cursor(file, header.samplesStart);
     for (BufferWord& pixel : picture.pixels) {
@@ -131,26 +146,23 @@ void DecodeText(std::span<const std::uint8_t> file, const PpmHeader& header, con
             SkipSeparatorsAndComments(cursor);
             const std::optional<std::uint64_t> sample = ReadNumber(cursor);
             if (!sample) {
-                return;
+                return false;
             }
             cursor.Skip(cursor.AtEnd() ? 0 : 1); // the character that ended the number
             channel = scale(*sample);
         }
         pixel = BufferWordOf(channels[0], channels[1], channels[2]);
     }
+    return true;
 }
 
 // Binary samples are one byte each, or two (most significant first) when maxval is
-// above 255.
+// above 255; the check has made sure that the file holds them all.
 void DecodeBinary(std::span<const std::uint8_t> file, const PpmHeader& header, const SampleScale& scale,
                   Picture& picture) {
     ByteCursor cursor(file, header.samplesStart);
     const bool wide = header.maxval > 255;
-    const std::size_t pixelBytes = wide ? 6 : 3;
     for (BufferWord& pixel : picture.pixels) {
-        if (!cursor.Has(pixelBytes)) {
-            return;
-        }
         std::array<unsigned, 3> channels{};
         for (unsigned& channel : channels) {
             channel = scale(wide ? cursor.U16BE() : cursor.U8());
@@ -166,12 +178,16 @@ ReaderCheck CheckPpmPicture(std::span<const std::uint8_t> file) {
     if (!header) {
         return {};
     }
-    return {true, static_cast<std::int64_t>(header->width), static_cast<std::int64_t>(header->height)};
+    ReaderCheck check{true, static_cast<std::int64_t>(header->width), static_cast<std::int64_t>(header->height)};
+    if (!CanHoldSamples(file, *header)) {
+        check.refusal = FileTooShortRefusal(check.width, check.height);
+    }
+    return check;
 }
 
 std::optional<Picture> ReadPpmPicture(std::span<const std::uint8_t> file) {
     const std::optional<PpmHeader> header = ReadHeader(file);
-    if (!header) {
+    if (!header || !CanHoldSamples(file, *header)) {
         return std::nullopt;
     }
     std::optional<Picture> picture =
@@ -182,8 +198,8 @@ std::optional<Picture> ReadPpmPicture(std::span<const std::uint8_t> file) {
     const SampleScale scale(header->maxval);
     if (header->binary) {
         DecodeBinary(file, *header, scale, *picture);
-    } else {
-        DecodeText(file, *header, scale, *picture);
+    } else if (!DecodeText(file, *header, scale, *picture)) {
+        return std::nullopt;
     }
     return picture;
 }

@@ -17,6 +17,7 @@ constexpr unsigned kRightToLeft = 0x10;
 
 struct TgaHeader {
     unsigned idLength = 0;
+    unsigned colourMapType = 0;
     unsigned imageType = 0;
     unsigned colourMapLength = 0;
     unsigned colourMapEntryBits = 0;
@@ -33,7 +34,7 @@ std::optional<TgaHeader> ReadHeader(std::span<const std::uint8_t> file) {
     ByteCursor cursor(file);
     TgaHeader header;
     header.idLength = cursor.U8();
-    cursor.Skip(1); // colour-map type: the map's length alone says how much to skip
+    header.colourMapType = cursor.U8();
     header.imageType = cursor.U8();
     cursor.Skip(2); // first colour-map entry
     header.colourMapLength = cursor.U16LE();
@@ -113,20 +114,54 @@ void MirrorRows(Picture& picture) {
     }
 }
 
+// Where the pixel data start: after the header, the identification field and the colour
+// map, whose entries take whole bytes (a 15-bit entry is stored in two).
+std::size_t DataStart(const TgaHeader& header) {
+    return kHeaderBytes + header.idLength +
+           static_cast<std::size_t>(header.colourMapLength) * ((header.colourMapEntryBits + 7) / 8);
+}
+
+std::size_t PixelBytes(const TgaHeader& header) {
+    return (header.depth + 7) / 8;
+}
+
+// Only a true-colour header of a plausible shape is taken: the image type byte alone
+// is 2 or 10 in many files that are not Targa at all (a grey pixmap's line feed, a
+// cursor's resource type).
+bool IsPlausible(const TgaHeader& header, std::size_t fileSize) {
+    const bool trueColour = header.imageType == kUncompressedTrueColour || header.imageType == kRunLengthTrueColour;
+    const bool depth = header.depth == 15 || header.depth == 16 || header.depth == 24 || header.depth == 32;
+    return trueColour && header.colourMapType <= 1 && depth && header.width > 0 && header.height > 0 &&
+           DataStart(header) <= fileSize;
+}
+
+// Uncompressed data must hold every pixel; run-length data at least one packet for
+// every 128 pixels.
+bool CanHoldPixels(const TgaHeader& header, std::size_t dataBytes) {
+    const std::size_t pixels = static_cast<std::size_t>(header.width) * header.height;
+    const std::optional<std::size_t> needed = header.imageType == kRunLengthTrueColour
+                                                  ? RunLengthMinimumBytes(pixels, 128, 1 + PixelBytes(header))
+                                                  : CheckedMul(pixels, PixelBytes(header));
+    return needed && *needed <= dataBytes;
+}
+
 } // namespace
 
 ReaderCheck CheckTgaPicture(std::span<const std::uint8_t> file) {
     const std::optional<TgaHeader> header = ReadHeader(file);
-    if (!header ||
-        (header->imageType != kUncompressedTrueColour && header->imageType != kRunLengthTrueColour)) {
+    if (!header || !IsPlausible(*header, file.size())) {
         return {};
     }
-    return {true, header->width, header->height};
+    ReaderCheck check{true, header->width, header->height};
+    if (!CanHoldPixels(*header, file.size() - DataStart(*header))) {
+        check.refusal = FileTooShortRefusal(check.width, check.height);
+    }
+    return check;
 }
 
 std::optional<Picture> ReadTgaPicture(std::span<const std::uint8_t> file) {
     const ReaderCheck check = CheckTgaPicture(file);
-    if (!check.accepted) {
+    if (!check.accepted || !check.refusal.empty()) {
         return std::nullopt;
     }
     const TgaHeader header = *ReadHeader(file);
@@ -134,23 +169,13 @@ std::optional<Picture> ReadTgaPicture(std::span<const std::uint8_t> file) {
     if (!picture) {
         return std::nullopt;
     }
-    // Colour-map entries take whole bytes: a 15-bit entry is stored in two.
-    const std::optional<std::size_t> mapBytes =
-        CheckedMul(header.colourMapLength, (header.colourMapEntryBits + 7) / 8);
-    const std::optional<std::size_t> dataStart =
-        mapBytes ? CheckedAdd(kHeaderBytes + header.idLength, *mapBytes) : std::nullopt;
-    const std::span<const std::uint8_t> data =
-        dataStart && *dataStart < file.size() ? file.subspan(*dataStart) : std::span<const std::uint8_t>{};
-
-    const bool runLength = header.imageType == kRunLengthTrueColour;
-    const bool depthRead = header.depth == 24 || header.depth == 32 || (header.depth == 16 && !runLength);
-    if (depthRead) {
-        const std::size_t pixelBytes = header.depth / 8;
-        if (runLength) {
-            DecodeRunLength(data, pixelBytes, *picture);
-        } else {
-            DecodeUncompressed(data, pixelBytes, *picture);
-        }
+    const std::span<const std::uint8_t> data = file.subspan(DataStart(header));
+    // 15-bit pixels are stored as 16-bit ones whose top bit is unused.
+    const std::size_t pixelBytes = PixelBytes(header);
+    if (header.imageType == kRunLengthTrueColour) {
+        DecodeRunLength(data, pixelBytes, *picture);
+    } else {
+        DecodeUncompressed(data, pixelBytes, *picture);
     }
     if ((header.descriptor & kTopOrigin) == 0) {
         ReverseRows(*picture);

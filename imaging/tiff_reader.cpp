@@ -1,5 +1,7 @@
 #include "imaging/tiff_reader.h"
 
+#include "imaging/picture_orientation.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -110,6 +112,15 @@ bool HasTiffSignature(std::span<const std::uint8_t> file) {
     return little || big;
 }
 
+// The orientation tag, 1 (rows top to bottom, columns left to right) when absent or invalid.
+int OrientationOf(TIFF* tiff) {
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    if (TIFFGetField(tiff, TIFFTAG_ORIENTATION, &orientation) != 1 || orientation < 1 || orientation > 8) {
+        return ORIENTATION_TOPLEFT;
+    }
+    return orientation;
+}
+
 } // namespace
 
 ReaderCheck CheckTiff(std::span<const std::uint8_t> file) {
@@ -126,6 +137,10 @@ ReaderCheck CheckTiff(std::span<const std::uint8_t> file) {
     if (TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
         TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1) {
         return {};
+    }
+    // Orientations 5 to 8 exchange the stored rows and columns.
+    if (OrientationOf(tiff.get()) >= 5) {
+        return {true, height, width};
     }
     return {true, width, height};
 }
@@ -158,6 +173,10 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     // buffer words in place. Strips that cannot be read stay black rather than
     // failing the whole picture, so a truncated file still shows what it holds.
     picture.pixels.assign(std::size_t{width} * height, 0);
+    // libtiff's RGBA reading flips but never transposes, and reads orientations 5 to 8 as
+    // if they were 1 to 4; so the rows are read as stored and turned here, all eight ways.
+    const int orientation = OrientationOf(tiff.get());
+    TIFFSetField(tiff.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     if (TIFFReadRGBAImageOriented(tiff.get(), width, height, picture.pixels.data(), ORIENTATION_TOPLEFT, 0) !=
         1) {
         return std::nullopt;
@@ -165,7 +184,7 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     for (BufferWord& word : picture.pixels) {
         word = SwapRedBlue(word);
     }
-    return picture;
+    return Orient(std::move(picture), orientation);
 }
 
 PictureReader TiffPictureReader() {

@@ -1,8 +1,7 @@
 #include "imaging/colour.h"
 #include "platform/metafile_reader.h"
+#include "platform/metafile_sandbox.h"
 #include "platform/quiet_output.h"
-
-#include <emf2svg.h>
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -11,21 +10,13 @@
 #include <QRgb>
 #include <QSvgRenderer>
 #include <array>
-#include <cerrno>
-#include <chrono>
-#include <clocale>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <string>
-#include <string_view>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <cstdlib>
 #include <cstring>
+#include <emf2svg.h>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -43,11 +34,11 @@ constexpr double kFrameUnitsPerInch = 2540.0; // hundredths of a millimetre
 // the records it is given are limited; a real drawing has far fewer.
 constexpr std::uint32_t kMaxRecords = 1'000'000;
 constexpr std::size_t kMaxSvgBytes = 512u * 1024 * 1024;
-constexpr auto kConversionTimeLimit = std::chrono::seconds(10);
 
 std::uint32_t U32At(std::span<const std::uint8_t> file, std::size_t offset) {
     return static_cast<std::uint32_t>(file[offset]) | (static_cast<std::uint32_t>(file[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(file[offset + 2]) << 16) | (static_cast<std::uint32_t>(file[offset + 3]) << 24);
+           (static_cast<std::uint32_t>(file[offset + 2]) << 16) |
+           (static_cast<std::uint32_t>(file[offset + 3]) << 24);
 }
 
 std::int64_t S32At(std::span<const std::uint8_t> file, std::size_t offset) {
@@ -130,77 +121,6 @@ std::optional<std::string> ConvertToSvg(std::vector<char>& records, std::int64_t
     return std::string(text, length);
 }
 
-void WriteAll(int descriptor, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(descriptor, bytes.data(), bytes.size());
-        if (written <= 0) {
-            return;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
-// Runs the converter in a child process. It ends its text handling by shutting
-// fontconfig down, which aborts a process whose Qt still holds fontconfig's caches (the
-// desktop program, always); and it is C code fed with an untrusted file, so a crash or a
-// hang costs only the child, which is stopped after kConversionTimeLimit.
-std::optional<std::string> ConvertInChild(std::vector<char>& records, std::int64_t width, std::int64_t height) {
-    std::array<int, 2> pipeEnds{};
-    if (pipe2(pipeEnds.data(), O_CLOEXEC) != 0) {
-        return std::nullopt;
-    }
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child < 0) {
-        close(pipeEnds[0]);
-        close(pipeEnds[1]);
-        return std::nullopt;
-    }
-    if (child == 0) {
-        close(pipeEnds[0]);
-        // The converter prints its coordinates with printf, which would write "1,5" under
-        // the decimal comma of the locale the toolkit took from the environment.
-        std::setlocale(LC_NUMERIC, "C");
-        const std::optional<std::string> svg = ConvertToSvg(records, width, height);
-        if (svg) {
-            WriteAll(pipeEnds[1], *svg);
-        }
-        _exit(svg ? 0 : 1);
-    }
-    close(pipeEnds[1]);
-    std::string svg;
-    bool whole = false;
-    const auto deadline = std::chrono::steady_clock::now() + kConversionTimeLimit;
-    std::array<char, 65536> buffer{};
-    while (true) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd wanted{pipeEnds[0], POLLIN, 0};
-        if (left.count() <= 0 || poll(&wanted, 1, static_cast<int>(left.count())) <= 0) {
-            break;
-        }
-        const ssize_t got = read(pipeEnds[0], buffer.data(), buffer.size());
-        if (got == 0) {
-            whole = true;
-            break;
-        }
-        if (got < 0 || svg.size() + static_cast<std::size_t>(got) > kMaxSvgBytes) {
-            break;
-        }
-        svg.append(buffer.data(), static_cast<std::size_t>(got));
-    }
-    close(pipeEnds[0]);
-    if (!whole) {
-        kill(child, SIGKILL);
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!whole || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || svg.empty()) {
-        return std::nullopt;
-    }
-    return svg;
-}
-
 // Text needs Qt's font database, which exists only under a QGuiApplication. The
 // desktop program has one; the command-line converter and the lower layers' tests do
 // not, so one is made, off screen, for the length of a render.
@@ -266,12 +186,23 @@ std::optional<Picture> RenderSvg(const std::string& svg, int width, int height) 
 } // namespace
 
 ReaderCheck CheckEmf(std::span<const std::uint8_t> file) {
-    return IsEmf(file) ? NaturalSize(file) : ReaderCheck{};
+    return IsEmf(file) ? MetafileRenderSize(NaturalSize(file)) : ReaderCheck{};
 }
 
 std::optional<Picture> DecodeEmf(std::span<const std::uint8_t> file) {
     const ReaderCheck size = CheckEmf(file);
     if (!size.accepted || !IsAcceptablePictureSize(size.width, size.height)) {
+        return std::nullopt;
+    }
+    return RenderMetafileInHelper(MetafileKind::Emf, file, static_cast<int>(size.width),
+                                  static_cast<int>(size.height));
+}
+
+// In the helper: the converter first, then Qt. The converter ends its text handling by
+// shutting fontconfig down, which would abort a process whose Qt already held
+// fontconfig's caches.
+std::optional<Picture> RenderEmfHere(std::span<const std::uint8_t> file, int width, int height) {
+    if (!IsEmf(file)) {
         return std::nullopt;
     }
     try {
@@ -280,18 +211,18 @@ std::optional<Picture> DecodeEmf(std::span<const std::uint8_t> file) {
             return std::nullopt;
         }
         const QuietMessages quiet;
-        const std::optional<std::string> svg = ConvertInChild(records, size.width, size.height);
+        const std::optional<std::string> svg = ConvertToSvg(records, width, height);
         if (!svg) {
             return std::nullopt;
         }
-        return RenderSvg(*svg, static_cast<int>(size.width), static_cast<int>(size.height));
+        return RenderSvg(*svg, width, height);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
 }
 
 std::optional<std::string> ConvertEmfHere(std::span<const std::uint8_t> file) {
-    const ReaderCheck size = CheckEmf(file);
+    const ReaderCheck size = IsEmf(file) ? NaturalSize(file) : ReaderCheck{};
     if (!size.accepted || !IsAcceptablePictureSize(size.width, size.height)) {
         return std::nullopt;
     }

@@ -1,5 +1,8 @@
 #include "platform/qt_picture_loader.h"
 
+#include "imaging/bmp_header.h"
+#include "imaging/gif_layout.h"
+#include "imaging/reader_support.h"
 #include "platform/quiet_output.h"
 
 #include <QBuffer>
@@ -7,7 +10,9 @@
 #include <QImage>
 #include <QImageReader>
 #include <QtGlobal>
+#include <algorithm>
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -21,7 +26,17 @@ constexpr std::array<const char*, 2> kPictureFormats = {"jpeg", "gif"};
 
 // Room for the largest picture the program accepts, as 32-bit pixels, plus headroom
 // for the decoder's own buffers.
-constexpr int kAllocationLimitMiB = 1024;
+constexpr int kAllocationLimitMiB = 700;
+
+// Qt's allocation limit is one setting for the whole process: it is raised for one
+// decode and given back afterwards, so no other picture the program handles meets it.
+struct ScopedAllocationLimit {
+    int previous = QImageReader::allocationLimit();
+    explicit ScopedAllocationLimit(int limitMiB) { QImageReader::setAllocationLimit(limitMiB); }
+    ~ScopedAllocationLimit() { QImageReader::setAllocationLimit(previous); }
+    ScopedAllocationLimit(const ScopedAllocationLimit&) = delete;
+    ScopedAllocationLimit& operator=(const ScopedAllocationLimit&) = delete;
+};
 
 // Qt gives a top-down BMP's height as negative.
 QSize HeaderSize(QImageReader& reader) {
@@ -48,7 +63,7 @@ struct OpenReader {
 
     OpenReader(std::span<const std::uint8_t> file, FormatList formats)
         : formats(formats), bytes(QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
-                                        static_cast<qsizetype>(file.size()))) {
+                                                          static_cast<qsizetype>(file.size()))) {
         buffer.setData(bytes);
         buffer.open(QIODevice::ReadOnly);
         reader.setDevice(&buffer);
@@ -96,7 +111,78 @@ ReaderCheck CheckWithQt(std::span<const std::uint8_t> file, FormatList formats) 
     if (!size.isValid()) {
         return {};
     }
-    return {true, size.width(), size.height()};
+    ReaderCheck check{true, size.width(), size.height()};
+    bool fillable = open.reader.format() != "bmp" || BmpCanHoldPixels(file);
+    if (open.reader.format() == "gif") {
+        const std::optional<GifLayout> layout = ReadGifLayout(file);
+        if (!layout) {
+            return {};
+        }
+        check.width = layout->screenWidth;
+        check.height = layout->screenHeight;
+        fillable = GifCanHoldFrame(*layout, file.size());
+    }
+    if (!fillable) {
+        check.refusal = FileTooShortRefusal(check.width, check.height);
+    }
+    return check;
+}
+
+// Qt widens a 16-bit bitmap's 5- and 6-bit fields by shifting alone, so that white
+// comes out as 248; repeating a field's top bits into the low ones gives the full range,
+// as other decoders do.
+unsigned WidenField(unsigned channel, int bits) {
+    if (bits <= 0 || bits >= 8) {
+        return channel;
+    }
+    const unsigned value = channel >> (8 - bits);
+    unsigned widened = 0;
+    for (int shift = 8 - bits; shift > -bits; shift -= bits) {
+        widened |= shift >= 0 ? value << shift : value >> -shift;
+    }
+    return widened & 0xFFu;
+}
+
+void WidenSixteenBitFields(QImage& image, const std::array<int, 3>& widths) {
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = row[x];
+            row[x] = qRgba(static_cast<int>(WidenField(static_cast<unsigned>(qRed(pixel)), widths[0])),
+                           static_cast<int>(WidenField(static_cast<unsigned>(qGreen(pixel)), widths[1])),
+                           static_cast<int>(WidenField(static_cast<unsigned>(qBlue(pixel)), widths[2])),
+                           qAlpha(pixel));
+        }
+    }
+}
+
+// A GIF is shown at its logical screen's size, its first frame placed at the frame's
+// offset on black. Qt draws the frame on the screen, filling the rest with the file's
+// background colour, when the frame fits there, and gives the frame alone otherwise;
+// either way only the frame's own rectangle is taken.
+QImage OnLogicalScreen(QImage image, const GifLayout& layout) {
+    const bool wholeScreen = image.width() == layout.screenWidth && image.height() == layout.screenHeight;
+    const bool frameAlone = image.width() == layout.frameWidth && image.height() == layout.frameHeight;
+    if (!wholeScreen && !frameAlone) {
+        return image;
+    }
+    QImage screen(layout.screenWidth, layout.screenHeight, QImage::Format_ARGB32_Premultiplied);
+    if (screen.isNull()) {
+        return screen;
+    }
+    screen.fill(0xFF000000u);
+    const int left = std::min(layout.frameLeft, layout.screenWidth);
+    const int top = std::min(layout.frameTop, layout.screenHeight);
+    const int width = std::min({layout.frameWidth, layout.screenWidth - left, image.width()});
+    const int height = std::min({layout.frameHeight, layout.screenHeight - top, image.height()});
+    const int fromX = wholeScreen ? left : 0;
+    const int fromY = wholeScreen ? top : 0;
+    for (int y = 0; width > 0 && y < height; ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(image.constScanLine(fromY + y)) + fromX;
+        auto* to = reinterpret_cast<QRgb*>(screen.scanLine(top + y)) + left;
+        std::copy(from, from + width, to);
+    }
+    return screen;
 }
 
 std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatList formats) {
@@ -107,18 +193,42 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
     }
     open.ChooseImage();
     const QSize size = HeaderSize(open.reader);
-    if (!size.isValid() || !IsAcceptablePictureSize(size.width(), size.height())) {
+    if (!size.isValid() || !IsAcceptablePictureSize(size.width(), size.height()) ||
+        (open.reader.format() == "bmp" && !BmpCanHoldPixels(file))) {
         return std::nullopt;
     }
-    open.reader.setAllocationLimit(kAllocationLimitMiB);
-    QImage image = open.reader.read();
+    // The reader forgets the format once it has read.
+    const bool gif = open.reader.format() == "gif";
+    const bool bmp = open.reader.format() == "bmp";
+    const std::optional<GifLayout> layout = gif ? ReadGifLayout(file) : std::nullopt;
+    if (gif && (!layout || !IsAcceptablePictureSize(layout->screenWidth, layout->screenHeight) ||
+                !GifCanHoldFrame(*layout, file.size()))) {
+        return std::nullopt;
+    }
+    QImage image;
+    {
+        const ScopedAllocationLimit limit(kAllocationLimitMiB);
+        image = open.reader.read();
+    }
     if (image.isNull() || !IsAcceptablePictureSize(image.width(), image.height())) {
         return std::nullopt;
+    }
+    if (bmp && !image.hasAlphaChannel()) {
+        if (const std::optional<std::array<int, 3>> widths = BmpSixteenBitFieldWidths(file)) {
+            image.convertTo(QImage::Format_RGB32);
+            WidenSixteenBitFields(image, *widths);
+        }
     }
     // Premultiplying is exactly compositing over black.
     image.convertTo(QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) {
         return std::nullopt;
+    }
+    if (gif) {
+        image = OnLogicalScreen(std::move(image), *layout);
+        if (image.isNull()) {
+            return std::nullopt;
+        }
     }
     Picture picture;
     picture.width = image.width();
@@ -136,12 +246,22 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
 
 PictureReader MakeQtReader(std::string name, FormatList formats) {
     return {std::move(name),
-            [formats](std::span<const std::uint8_t> file, std::string_view) { return CheckWithQt(file, formats); },
-            [formats](std::span<const std::uint8_t> file, std::string_view) { return DecodeWithQt(file, formats); }};
+            [formats](std::span<const std::uint8_t> file, std::string_view) {
+                return CheckWithQt(file, formats);
+            },
+            [formats](std::span<const std::uint8_t> file, std::string_view) {
+                return DecodeWithQt(file, formats);
+            }};
 }
 
 } // namespace
 
-PictureReader QtBitmapReader() { return MakeQtReader("bitmap loader", kBitmapFormats); }
-PictureReader QtIconReader() { return MakeQtReader("icon loader", kIconFormats); }
-PictureReader QtPictureReader() { return MakeQtReader("platform loader", kPictureFormats); }
+PictureReader QtBitmapReader() {
+    return MakeQtReader("bitmap loader", kBitmapFormats);
+}
+PictureReader QtIconReader() {
+    return MakeQtReader("icon loader", kIconFormats);
+}
+PictureReader QtPictureReader() {
+    return MakeQtReader("platform loader", kPictureFormats);
+}

@@ -1,7 +1,7 @@
 // The platform's picture loader: BMP (RLE and UPI included), ICO, CUR, JPEG and GIF
 // through Qt's image readers, delivered as 24-bit colour with any transparency
-// composited over black. A GIF gives its first frame; an icon or cursor file its
-// largest image.
+// composited over black. A GIF gives its first frame at its offset on the logical
+// screen, black where the frame does not reach; an icon or cursor file its largest image.
 #pragma once
 
 #include "imaging/picture_reader.h"

@@ -1,16 +1,16 @@
 #include "imaging/colour.h"
 #include "imaging/png_reader.h"
 #include "platform/metafile_reader.h"
+#include "platform/metafile_sandbox.h"
 #include "platform/quiet_output.h"
-
-#include <libwmf/api.h>
-#include <libwmf/gd.h>
 
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <libwmf/api.h>
+#include <libwmf/gd.h>
 #include <new>
 
 namespace {
@@ -55,7 +55,8 @@ std::int16_t S16At(std::span<const std::uint8_t> file, std::size_t offset) {
 }
 
 std::uint32_t U32At(std::span<const std::uint8_t> file, std::size_t offset) {
-    return static_cast<std::uint32_t>(U16At(file, offset)) | (static_cast<std::uint32_t>(U16At(file, offset + 2)) << 16);
+    return static_cast<std::uint32_t>(U16At(file, offset)) |
+           (static_cast<std::uint32_t>(U16At(file, offset + 2)) << 16);
 }
 
 bool IsPlaceable(std::span<const std::uint8_t> file) {
@@ -76,7 +77,8 @@ std::int64_t PixelsFrom(std::int64_t units, std::int64_t unitsPerInch) {
     if (units == 0 || unitsPerInch <= 0) {
         return 0;
     }
-    const double pixels = RoundHalfEven(static_cast<double>(units) * kDotsPerInch / static_cast<double>(unitsPerInch));
+    const double pixels =
+        RoundHalfEven(static_cast<double>(units) * kDotsPerInch / static_cast<double>(unitsPerInch));
     return pixels < 1.0 ? 1 : static_cast<std::int64_t>(pixels);
 }
 
@@ -140,7 +142,9 @@ void* BudgetReallocate(void* context, void* memory, std::size_t size) {
 }
 
 int PastDeadline(void* context, float) {
-    return std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point*>(context) ? 1 : 0;
+    return std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point*>(context)
+               ? 1
+               : 0;
 }
 
 int CollectPng(void* context, char* buffer, int length) {
@@ -163,7 +167,8 @@ class WmfSession {
     explicit WmfSession(std::span<const std::uint8_t> file) {
         deadline_ = std::chrono::steady_clock::now() + kPlayTimeLimit;
         for (std::size_t i = 0; i < kFontFiles.size(); ++i) {
-            fonts_[i] = {const_cast<char*>(kFontFiles[i][0]), const_cast<char*>(kFontFiles[i][1]), FT_ENCODING_NONE};
+            fonts_[i] = {const_cast<char*>(kFontFiles[i][0]), const_cast<char*>(kFontFiles[i][1]),
+                         FT_ENCODING_NONE};
         }
         fonts_.back() = {nullptr, nullptr, FT_ENCODING_NONE};
         fontDirectories_ = {const_cast<char*>(kFontDirectory), nullptr};
@@ -183,13 +188,14 @@ class WmfSession {
         }
         wmf_status_function(api_, &deadline_, PastDeadline);
         // libwmf reads the memory it is given and never writes it.
-        if (wmf_mem_open(api_, const_cast<unsigned char*>(file.data()), static_cast<long>(file.size())) != wmf_E_None) {
+        if (wmf_mem_open(api_, const_cast<unsigned char*>(file.data()), static_cast<long>(file.size())) !=
+            wmf_E_None) {
             return;
         }
         opened_ = true;
-        scanned_ = wmf_scan(api_, 0, &box_) == wmf_E_None && std::isfinite(box_.TL.x) && std::isfinite(box_.TL.y) &&
-                   std::isfinite(box_.BR.x) && std::isfinite(box_.BR.y) && box_.BR.x > box_.TL.x &&
-                   box_.BR.y > box_.TL.y;
+        scanned_ = wmf_scan(api_, 0, &box_) == wmf_E_None && std::isfinite(box_.TL.x) &&
+                   std::isfinite(box_.TL.y) && std::isfinite(box_.BR.x) && std::isfinite(box_.BR.y) &&
+                   box_.BR.x > box_.TL.x && box_.BR.y > box_.TL.y;
     }
     ~WmfSession() {
         if (api_ != nullptr) {
@@ -255,32 +261,40 @@ class WmfSession {
 
 ReaderCheck CheckWmf(std::span<const std::uint8_t> file) {
     if (IsPlaceable(file)) {
-        return PlaceableSize(file);
+        return MetafileRenderSize(PlaceableSize(file));
     }
     if (!IsStandardHeader(file)) {
         return {};
     }
     // Without the placeable header only playing the records tells the size.
-    const QuietMessages quiet;
-    WmfSession session(file);
-    return session.MeasuredSize();
+    return MetafileRenderSize(MeasureMetafileInHelper(MetafileKind::Wmf, file));
 }
 
 std::optional<Picture> DecodeWmf(std::span<const std::uint8_t> file) {
-    if (!IsPlaceable(file) && !IsStandardHeader(file)) {
+    const ReaderCheck size = CheckWmf(file);
+    if (!size.accepted || !IsAcceptablePictureSize(size.width, size.height)) {
         return std::nullopt;
     }
-    const bool placeable = IsPlaceable(file);
-    if (placeable && !IsAcceptablePictureSize(PlaceableSize(file).width, PlaceableSize(file).height)) {
+    return RenderMetafileInHelper(MetafileKind::Wmf, file, static_cast<int>(size.width),
+                                  static_cast<int>(size.height));
+}
+
+ReaderCheck MeasureWmfHere(std::span<const std::uint8_t> file) {
+    if (!IsStandardHeader(file) && !IsPlaceable(file)) {
+        return {};
+    }
+    const QuietMessages quiet;
+    WmfSession session(file);
+    return IsPlaceable(file) ? PlaceableSize(file) : session.MeasuredSize();
+}
+
+std::optional<Picture> RenderWmfHere(std::span<const std::uint8_t> file, int width, int height) {
+    if (!IsStandardHeader(file) && !IsPlaceable(file)) {
         return std::nullopt;
     }
     const QuietMessages quiet;
     WmfSession session(file);
-    const ReaderCheck size = placeable ? PlaceableSize(file) : session.MeasuredSize();
-    if (!size.accepted || !IsAcceptablePictureSize(size.width, size.height)) {
-        return std::nullopt;
-    }
-    return session.Play(static_cast<int>(size.width), static_cast<int>(size.height));
+    return session.Play(width, height);
 }
 
 PictureReader WmfPictureReader() {

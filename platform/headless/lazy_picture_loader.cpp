@@ -2,8 +2,8 @@
 // when a file reaches one of them and the reader must look inside it: the loaders live
 // in a small module beside the program, opened on first use. Without the module they
 // decline every file.
-#include "platform/qt_loader_module/qt_loader_module.h"
 #include "platform/metafile_reader.h"
+#include "platform/qt_loader_module/qt_loader_module.h"
 #include "platform/qt_picture_loader.h"
 
 #include <dlfcn.h>
@@ -11,14 +11,15 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
 namespace {
 
-// The module lies beside the program in the build tree, and in the program's private
-// library folder once installed. It is only ever opened from one of these two places,
-// never through the dynamic linker's search path.
+// Beside the program (a build tree), then the installed private folder, found from the
+// program's own folder so that an installed tree may be moved as a whole. Never a bare
+// name: the library search path may hold anything.
 std::vector<std::filesystem::path> ModuleCandidates() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -26,20 +27,31 @@ std::vector<std::filesystem::path> ModuleCandidates() {
         return {};
     }
     const std::filesystem::path folder = program.parent_path();
-    return {folder / kQtLoaderModuleFile, folder / QUILLMORPH_MODULE_DIR_FROM_PROGRAM / kQtLoaderModuleFile};
+    return {folder / kQtLoaderModuleFile, folder / QUILLMORPH_PRIVATE_DIR_FROM_PROGRAM / kQtLoaderModuleFile};
+}
+
+// The entry point of a module of this very build, or nothing.
+QtLoaderModuleEntry OpenModule(const std::filesystem::path& path) {
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        return nullptr;
+    }
+    const auto build = reinterpret_cast<QtLoaderModuleBuild>(dlsym(module, kQtLoaderModuleBuildName));
+    const auto entry = reinterpret_cast<QtLoaderModuleEntry>(dlsym(module, kQtLoaderModuleEntryName));
+    if (build == nullptr || entry == nullptr || std::string_view(build()) != kQtLoaderBuildMark) {
+        dlclose(module);
+        return nullptr;
+    }
+    // The module stays loaded until the program ends: Qt cannot be unloaded safely.
+    return entry;
 }
 
 // The module's entry point, found once; nothing when the module is missing or unusable.
 QtLoaderModuleEntry ModuleEntry() {
     static const QtLoaderModuleEntry entry = []() -> QtLoaderModuleEntry {
-        for (const std::filesystem::path& candidate : ModuleCandidates()) {
-            std::error_code error;
-            if (!std::filesystem::is_regular_file(candidate, error)) {
-                continue;
-            }
-            // The module stays loaded until the program ends: Qt cannot be unloaded safely.
-            if (void* module = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-                return reinterpret_cast<QtLoaderModuleEntry>(dlsym(module, kQtLoaderModuleEntryName));
+        for (const std::filesystem::path& path : ModuleCandidates()) {
+            if (std::filesystem::exists(path)) {
+                return OpenModule(path);
             }
         }
         return nullptr;
@@ -67,14 +79,19 @@ const PictureReader* LoadedReader(QtLoader loader) {
 // the loaders ahead of our own readers will decline never open the module.
 bool MightBe(QtLoader loader, std::span<const std::uint8_t> file) {
     switch (loader) {
-    case QtLoader::Bitmap: return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
+    case QtLoader::Bitmap:
+        return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
     case QtLoader::Icon:
-        return file.size() >= 4 && file[0] == 0 && file[1] == 0 && (file[2] == 1 || file[2] == 2) && file[3] == 0;
-    case QtLoader::Picture: return true;
+        return file.size() >= 4 && file[0] == 0 && file[1] == 0 && (file[2] == 1 || file[2] == 2) &&
+               file[3] == 0;
+    case QtLoader::Picture:
+        return true;
     case QtLoader::Wmf:
         // The placeable header's key, or a plain header: type 1 or 2, nine words long.
-        return (file.size() >= 4 && file[0] == 0xD7 && file[1] == 0xCD && file[2] == 0xC6 && file[3] == 0x9A) ||
-               (file.size() >= 4 && (file[0] == 1 || file[0] == 2) && file[1] == 0 && file[2] == 9 && file[3] == 0);
+        return (file.size() >= 4 && file[0] == 0xD7 && file[1] == 0xCD && file[2] == 0xC6 &&
+                file[3] == 0x9A) ||
+               (file.size() >= 4 && (file[0] == 1 || file[0] == 2) && file[1] == 0 && file[2] == 9 &&
+                file[3] == 0);
     case QtLoader::Emf:
         return file.size() >= 44 && file[0] == 1 && file[1] == 0 && file[2] == 0 && file[3] == 0 &&
                file[40] == ' ' && file[41] == 'E' && file[42] == 'M' && file[43] == 'F';
@@ -96,8 +113,18 @@ PictureReader LazyReader(QtLoader loader) {
 
 } // namespace
 
-PictureReader QtBitmapReader() { return LazyReader(QtLoader::Bitmap); }
-PictureReader QtIconReader() { return LazyReader(QtLoader::Icon); }
-PictureReader QtPictureReader() { return LazyReader(QtLoader::Picture); }
-PictureReader WmfPictureReader() { return LazyReader(QtLoader::Wmf); }
-PictureReader EmfPictureReader() { return LazyReader(QtLoader::Emf); }
+PictureReader QtBitmapReader() {
+    return LazyReader(QtLoader::Bitmap);
+}
+PictureReader QtIconReader() {
+    return LazyReader(QtLoader::Icon);
+}
+PictureReader QtPictureReader() {
+    return LazyReader(QtLoader::Picture);
+}
+PictureReader WmfPictureReader() {
+    return LazyReader(QtLoader::Wmf);
+}
+PictureReader EmfPictureReader() {
+    return LazyReader(QtLoader::Emf);
+}

@@ -360,7 +360,7 @@ TEST(IlbmReader, ChunkyPixelsWithPadBytes) {
         ReadIlbmPicture(Form("PBM ", {Bmhd(2, 1, 8), Chunk("BODY", {1, 2}), Cmap(table)})).has_value());
 }
 
-TEST(IlbmReader, ShortBodiesLeaveWhatTheyDoNotReachBlack) {
+TEST(IlbmReader, ShortPackedBodiesLeaveWhatTheyDoNotReachBlack) {
     // Entry 3 and entry 0 are both not black, so unreached pixels show.
     const std::vector<Rgb> table = Palette(4);
     const std::vector<std::uint32_t> values(18 * 2, 3);
@@ -368,18 +368,17 @@ TEST(IlbmReader, ShortBodiesLeaveWhatTheyDoNotReachBlack) {
     // row 1's plane 0 and the first byte of its plane 1: 8 pixels of row 1 are reached.
     Bytes planar = Planar(18, 2, 2, values);
     planar.resize(8 + 4 + 1);
-    for (const int compression : {0, 1}) {
-        const std::vector<BufferWord> got =
-            Decode(Form("ILBM", {Bmhd(18, 2, 2, 0, compression), Cmap(table),
-                                 Chunk("BODY", compression == 1 ? PackBits(planar) : planar)}));
-        ASSERT_EQ(got.size(), 36u);
-        for (std::size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i], i < 18 + 8 ? Word(table[3]) : 0u) << i << ", compression " << compression;
-        }
+    const std::vector<BufferWord> got =
+        Decode(Form("ILBM", {Bmhd(18, 2, 2, 0, 1), Cmap(table), Chunk("BODY", PackBits(planar))}));
+    ASSERT_EQ(got.size(), 36u);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i], i < 18 + 8 ? Word(table[3]) : 0u) << i;
     }
-    // A chunky body that ends early.
-    EXPECT_EQ(Decode(Form("PBM ", {Bmhd(2, 2, 8), Cmap(table), Chunk("BODY", {1, 2, 3})})),
-              (std::vector<BufferWord>{Word(table[1]), Word(table[2]), Word(table[3]), 0}));
+    // Stored bodies must hold the whole picture, planar or chunky.
+    const Bytes stored = Form("ILBM", {Bmhd(18, 2, 2, 0, 0), Cmap(table), Chunk("BODY", planar)});
+    EXPECT_FALSE(CheckIlbmPicture(stored).refusal.empty());
+    EXPECT_FALSE(ReadIlbmPicture(stored).has_value());
+    EXPECT_FALSE(ReadIlbmPicture(Form("PBM ", {Bmhd(2, 2, 8), Cmap(table), Chunk("BODY", {1, 2, 3})})));
 }
 
 TEST(IlbmReader, SizeLimitOfTheCheck) {
@@ -388,14 +387,16 @@ TEST(IlbmReader, SizeLimitOfTheCheck) {
     EXPECT_TRUE(CheckIlbmPicture(Form("ILBM", {Bmhd(32767, 1, 1), Cmap(table), body})).accepted);
     EXPECT_FALSE(CheckIlbmPicture(Form("ILBM", {Bmhd(32768, 1, 1), Cmap(table), body})).accepted);
     EXPECT_FALSE(CheckIlbmPicture(Form("ILBM", {Bmhd(1, 40000, 1), Cmap(table), body})).accepted);
-    // Accepted, but more pixels than the program takes: no picture.
+    // Accepted, but more pixels than the program takes, or a body that could not fill them: no picture.
     EXPECT_TRUE(CheckIlbmPicture(Form("ILBM", {Bmhd(20000, 20000, 1), Cmap(table), body})).accepted);
+    EXPECT_FALSE(CheckIlbmPicture(Form("ILBM", {Bmhd(32767, 1, 1), Cmap(table), body})).refusal.empty());
     EXPECT_FALSE(ReadIlbmPicture(Form("ILBM", {Bmhd(20000, 20000, 1), Cmap(table), body})).has_value());
 }
 
 TEST(IlbmReader, MalformedFilesFailCleanlyOrDecodePartly) {
     EXPECT_GT(
-        CheckMalformedFiles("ilbm", [](std::span<const std::uint8_t> file) { return ReadIlbmPicture(file); }),
+        CheckMalformedFiles("ilbm", [](std::span<const std::uint8_t> file) { return ReadIlbmPicture(file); },
+                            [](std::span<const std::uint8_t> file) { return CheckIlbmPicture(file); }),
         0);
 }
 

@@ -3,13 +3,16 @@
 #include "imaging/picture_orientation.h"
 #include "imaging/picture_writer.h"
 
-#include <gtest/gtest.h>
-
+#include <cstdio>
 #include <cstdlib>
+#include <gtest/gtest.h>
+#include <jpeglib.h>
 
 namespace {
 
-std::filesystem::path Corpus(const char* folder) { return std::filesystem::path(QUILLMORPH_CORPUS) / "jpeg" / folder; }
+std::filesystem::path Corpus(const char* folder) {
+    return std::filesystem::path(QUILLMORPH_CORPUS) / "jpeg" / folder;
+}
 
 // The largest difference of any channel of any pixel.
 int MaxDifference(const Picture& a, const Picture& b) {
@@ -81,11 +84,11 @@ TEST(JpegReaderTest, TruncatedAndForeignFilesFailCleanly) {
 
 TEST(JpegReaderTest, ExifOrientationTag) {
     // "Exif\0\0", little-endian TIFF header, one directory entry: orientation 6.
-    const std::vector<std::uint8_t> app1{'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
-                                         1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0};
+    const std::vector<std::uint8_t> app1{'E', 'x', 'i',  'f',  0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                                         1,   0,   0x12, 0x01, 3, 0, 1,   0,   0,  0, 6, 0, 0, 0};
     EXPECT_EQ(JpegExifOrientation(app1), 6);
-    std::vector<std::uint8_t> bigEndian{'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
-                                        0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 8, 0, 0};
+    std::vector<std::uint8_t> bigEndian{'E', 'x', 'i',  'f',  0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
+                                        0,   1,   0x01, 0x12, 0, 3, 0,   0,   0, 1,  0, 8, 0, 0};
     EXPECT_EQ(JpegExifOrientation(bigEndian), 8);
     bigEndian.resize(20); // entry cut short
     EXPECT_EQ(JpegExifOrientation(bigEndian), 1);
@@ -115,7 +118,8 @@ TEST(JpegReaderTest, CorpusOrientationsAllShowTheSamePicture) {
     const auto upright = ReadJpegPicture(ReadBytes(folder / "hopper.jpg"));
     ASSERT_TRUE(upright);
     for (int n = 2; n <= 8; ++n) {
-        const auto turned = ReadJpegPicture(ReadBytes(folder / ("hopper_orientation_" + std::to_string(n) + ".jpg")));
+        const auto turned =
+            ReadJpegPicture(ReadBytes(folder / ("hopper_orientation_" + std::to_string(n) + ".jpg")));
         ASSERT_TRUE(turned) << n;
         ASSERT_EQ(turned->width, upright->width) << n;
         ASSERT_EQ(turned->height, upright->height) << n;
@@ -142,6 +146,66 @@ TEST(JpegReaderTest, CmykMatchesItsRgbTwinAndBrokenFilesDoNotCrash) {
         (void)CheckJpegPicture(bytes);
         (void)ReadJpegPicture(bytes);
     }
+}
+
+// A grey progressive JPEG with one DC scan and then `acScans` single-coefficient scans:
+// coefficients 1-63 in turn, first from bit 8, then refined one bit a pass (up to 567).
+std::vector<std::uint8_t> ProgressiveJpeg(int width, int height, int acScans) {
+    std::vector<jpeg_scan_info> script;
+    script.push_back({1, {0}, 0, 0, 0, 0});
+    for (int i = 0; i < acScans; ++i) {
+        const int coefficient = 1 + i % 63;
+        const int pass = i / 63;
+        script.push_back({1, {0}, coefficient, coefficient, pass == 0 ? 0 : 9 - pass, 8 - pass});
+    }
+    jpeg_compress_struct info{};
+    jpeg_error_mgr error{};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    info.scan_info = script.data();
+    info.num_scans = static_cast<int>(script.size());
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(width));
+    while (info.next_scanline < info.image_height) {
+        for (int x = 0; x < width; ++x) {
+            row[static_cast<std::size_t>(x)] =
+                static_cast<JSAMPLE>((x * 7 + static_cast<int>(info.next_scanline) * 3) & 0xFF);
+        }
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&info, &pointer, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<std::uint8_t> bytes(buffer, buffer + size);
+    std::free(buffer);
+    return bytes;
+}
+
+TEST(JpegReaderTest, ProgressiveFilesAreBoundedInScansAndBySize) {
+    // 1 + 126 scans decode; 1 + 126 + 63 * 6 = 505 scans pass the limit of 500.
+    EXPECT_TRUE(ReadJpegPicture(ProgressiveJpeg(16, 16, 126)));
+    EXPECT_FALSE(ReadJpegPicture(ProgressiveJpeg(16, 16, 126 + 63 * 6)));
+    // A header claiming 12000 x 12000 over a few kilobytes cannot hold a bit a block.
+    std::vector<std::uint8_t> huge = ProgressiveJpeg(16, 16, 126);
+    for (std::size_t i = 2; i + 8 < huge.size(); ++i) {
+        if (huge[i] == 0xFF && huge[i + 1] == 0xC2) {
+            huge[i + 5] = 0x2E, huge[i + 6] = 0xE0, huge[i + 7] = 0x2E, huge[i + 8] = 0xE0;
+            break;
+        }
+    }
+    const ReaderCheck check = CheckJpegPicture(huge);
+    EXPECT_TRUE(check.accepted);
+    EXPECT_EQ(check.width, 12000);
+    EXPECT_NE(check.refusal, "");
+    EXPECT_FALSE(ReadJpegPicture(huge));
 }
 
 } // namespace

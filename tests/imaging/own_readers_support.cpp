@@ -97,13 +97,19 @@ void PutText(std::vector<std::uint8_t>& out, const std::string& text) {
 }
 
 int CheckMalformedFiles(const std::string& folder,
-                        const std::function<std::optional<Picture>(std::span<const std::uint8_t>)>& read) {
+                        const std::function<std::optional<Picture>(std::span<const std::uint8_t>)>& read,
+                        const std::function<ReaderCheck(std::span<const std::uint8_t>)>& check) {
     int seen = 0;
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(QUILLMORPH_TEST_DATA) /
                                                                  "malformed" / folder)) {
         const std::string name = entry.path().filename().string();
-        const std::optional<Picture> picture = read(ReadBytes(entry.path()));
+        const std::vector<std::uint8_t> bytes = ReadBytes(entry.path());
+        const std::optional<Picture> picture = read(bytes);
         ++seen;
+        if (name.starts_with("too-short-")) {
+            const ReaderCheck checked = check(bytes);
+            EXPECT_TRUE(checked.accepted && !checked.refusal.empty()) << name;
+        }
         if (name.starts_with("partial-")) {
             EXPECT_TRUE(picture.has_value()) << name;
             if (!picture) {

@@ -54,6 +54,8 @@ inline BufferWord PixelAt(const Picture& picture, int x, int y) {
 
 // Runs `read` over every file of tests/data/malformed/<folder>: a name starting with
 // "partial-" must decode with some colour and a black last pixel, "decodes-" must
-// decode, every other file must give no picture. Returns the number of files seen.
+// decode, every other file must give no picture, and a "too-short-" file must be
+// accepted and refused by `check`. Returns the number of files seen.
 int CheckMalformedFiles(const std::string& folder,
-                        const std::function<std::optional<Picture>(std::span<const std::uint8_t>)>& read);
+                        const std::function<std::optional<Picture>(std::span<const std::uint8_t>)>& read,
+                        const std::function<ReaderCheck(std::span<const std::uint8_t>)>& check);

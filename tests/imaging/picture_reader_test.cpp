@@ -42,36 +42,46 @@ class PictureReaderChain : public ::testing::Test {
     void TearDown() override { ClearPictureReaders(); }
 };
 
-TEST_F(PictureReaderChain, ReadersAreTriedInOrderAndFailuresPassTheFileOn) {
+TEST_F(PictureReaderChain, TheFirstReaderThatAcceptsDecodesAndItsFailureFailsTheLoad) {
     FakeReader first{"AB", false};
     FakeReader second{"A"};
-    FakeReader third{"A"};
     RegisterPictureReader(MakeReader(first));
     RegisterPictureReader(MakeReader(second));
-    RegisterPictureReader(MakeReader(third));
-    EXPECT_EQ(RegisteredPictureReaderNames(), (std::vector<std::string>{"AB", "A", "A"}));
+    EXPECT_EQ(RegisteredPictureReaderNames(), (std::vector<std::string>{"AB", "A"}));
 
-    // The first accepts but fails to decode; the second takes it; the third is never asked.
+    // The first accepts but fails to decode: the load fails and the second is never asked.
     DecodeResult result = DecodePictureBytes(Bytes("ABC"), "x");
-    ASSERT_TRUE(result.picture);
+    EXPECT_FALSE(result.picture);
+    EXPECT_EQ(result.readerName, "AB");
+    EXPECT_NE(result.reason.find("AB reader could not decode"), std::string::npos) << result.reason;
     EXPECT_EQ(first.decodes_called, 1);
-    EXPECT_EQ(second.decodes_called, 1);
-    EXPECT_EQ(third.checks, 0);
+    EXPECT_EQ(second.checks, 0);
 
     // Declined by the first, taken by the second.
     result = DecodePictureBytes(Bytes("AX"), "x");
     ASSERT_TRUE(result.picture);
-    EXPECT_EQ(first.decodes_called, 1);
+    EXPECT_EQ(result.readerName, "A");
+    EXPECT_EQ(second.decodes_called, 1);
 
     result = DecodePictureBytes(Bytes("Z"), "x");
     EXPECT_FALSE(result.picture);
     EXPECT_EQ(result.reason, "No reader recognises the file.");
+}
 
-    second.decodes = false;
-    third.decodes = false;
-    result = DecodePictureBytes(Bytes("AB"), "x");
+TEST_F(PictureReaderChain, ARefusalFromTheCheckEndsTheLoadWithItsReason) {
+    FakeReader refusing{"R"};
+    FakeReader later{"R"};
+    PictureReader reader = MakeReader(refusing);
+    reader.check = [](std::span<const std::uint8_t>, std::string_view) {
+        return ReaderCheck{true, 2, 1, "too short"};
+    };
+    RegisterPictureReader(std::move(reader));
+    RegisterPictureReader(MakeReader(later));
+    const DecodeResult result = DecodePictureBytes(Bytes("R"), "x");
     EXPECT_FALSE(result.picture);
-    EXPECT_NE(result.reason.find("AB, A, A"), std::string::npos) << result.reason;
+    EXPECT_EQ(result.reason, "too short");
+    EXPECT_EQ(refusing.decodes_called, 0);
+    EXPECT_EQ(later.checks, 0);
 }
 
 TEST_F(PictureReaderChain, SizesBeyondTheLimitsAreRefusedBeforeDecoding) {

@@ -1,10 +1,9 @@
 #include "imaging/picture.h"
 #include "imaging/pixel_buffer.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <random>
 #include <set>
 #include <vector>
@@ -81,6 +80,13 @@ TEST_F(PictureTest, DrawingAndFillingAreClippedAtEveryEdge) {
             EXPECT_EQ(ReadPixel(9, x, y), inside ? 0x0000FFu : 0u) << x << "," << y;
         }
     }
+    // Past the right or bottom edge while the other axis overlaps: nothing to copy or fill.
+    const std::vector<BufferWord> before = FindPicture(9)->pixels;
+    DrawPicture(4, 9, 5, 1);
+    DrawPicture(4, 9, 1, 4);
+    FillBox(9, 4, 3, 2, 2, 0xFFFFFF);
+    FillBox(9, 0, 0, -2, 2, 0xFFFFFF);
+    EXPECT_EQ(FindPicture(9)->pixels, before);
     DrawPicture(4, 9, 100, 100);
     DrawPicture(4, 9, -100, -100);
     FillBox(9, 3, -5, 10, 6, 0x00FF00); // only (3,0)

@@ -59,6 +59,11 @@ TEST(PngReader, CheckReadsTheSizeFromTheHeaderOnly) {
     png[23] = 0x40;
     EXPECT_EQ(CheckPng(png).width, 40000);
     EXPECT_FALSE(DecodePng(png));
+    // 20000 x 7000 pixels are hundreds of megabytes of rows: no deflate stream fits them in a few bytes.
+    png[18] = 0x4E, png[19] = 0x20, png[22] = 0x1B, png[23] = 0x58;
+    EXPECT_TRUE(CheckPng(png).accepted);
+    EXPECT_NE(CheckPng(png).refusal, "");
+    EXPECT_FALSE(DecodePng(png));
 
     EXPECT_FALSE(CheckPng(std::vector<std::uint8_t>(png.begin(), png.begin() + 20)).accepted);
     const std::vector<std::uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0};
@@ -71,7 +76,7 @@ TEST(PngReader, CheckReadsTheSizeFromTheHeaderOnly) {
 // pixel data must fail, and whatever decodes has the header's size.
 TEST(PngReader, SurvivesTruncationAndFlippedBytes) {
     TestPngSpec layout{7,          5, PNG_COLOR_TYPE_PALETTE, 4, true, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}},
-                     {255, 128}, {}};
+                       {255, 128}, {}};
     for (int i = 0; i < 20; ++i) {
         layout.rows.push_back(std::uint8_t(i * 37 % 3 * 0x11));
     }

@@ -90,13 +90,16 @@ TEST(PpmReader, SamplesAboveMaxvalAreClamped) {
     EXPECT_EQ(Decode(Bytes("P3 1 1 255 256 0 0")), (std::vector<BufferWord>{0xFF0000}));
 }
 
-TEST(PpmReader, SamplesThatEndEarlyLeaveTheRestBlack) {
+TEST(PpmReader, SamplesThatEndEarlyOrAreNoNumbersFail) {
     std::vector<std::uint8_t> binary = Bytes("P6 2 2 255\n");
     binary.insert(binary.end(), {1, 2, 3, 4, 5, 6, 7, 8});
-    EXPECT_EQ(Decode(binary), (std::vector<BufferWord>{0x010203, 0x040506, 0, 0}));
-    EXPECT_EQ(Decode(Bytes("P3 2 1 255 1 2 3 4 5")), (std::vector<BufferWord>{0x010203, 0}));
-    // Something that is not a number ends the samples too.
-    EXPECT_EQ(Decode(Bytes("P3 2 1 255 1 2 3 4 x5 6")), (std::vector<BufferWord>{0x010203, 0}));
+    EXPECT_FALSE(CheckPpmPicture(binary).refusal.empty());
+    EXPECT_FALSE(ReadPpmPicture(binary));
+    // Eleven characters could hold six samples; they hold five.
+    EXPECT_TRUE(CheckPpmPicture(Bytes("P3 2 1 255 1 2 3 4 500")).refusal.empty());
+    EXPECT_FALSE(ReadPpmPicture(Bytes("P3 2 1 255 1 2 3 4 500")));
+    EXPECT_FALSE(ReadPpmPicture(Bytes("P3 2 1 255 1 2 3 4 x5 6")));
+    EXPECT_FALSE(CheckPpmPicture(Bytes("P3 2 1 255 1 2 3 456")).refusal.empty());
 }
 
 TEST(PpmReader, HeaderForms) {
@@ -122,7 +125,8 @@ TEST(PpmReader, DeclinesWhatItDoesNotRead) {
 
 TEST(PpmReader, MalformedFilesFailCleanlyOrDecodePartly) {
     EXPECT_GT(
-        CheckMalformedFiles("ppm", [](std::span<const std::uint8_t> file) { return ReadPpmPicture(file); }),
+        CheckMalformedFiles("ppm", [](std::span<const std::uint8_t> file) { return ReadPpmPicture(file); },
+                            [](std::span<const std::uint8_t> file) { return CheckPpmPicture(file); }),
         0);
 }
 

@@ -3,6 +3,7 @@
 #include "imaging/picture_writer.h"
 #include "pipeline/picture_readers.h"
 #include "platform/metafile_builders.h"
+#include "platform/metafile_sandbox.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@ namespace {
 
 class PictureReadersTest : public ::testing::Test {
   protected:
+    void SetUp() override { SetMetafileHelperPath(QUILLMORPH_METAFILE_HELPER); }
     void TearDown() override { ClearPictureReaders(); }
 };
 
@@ -40,7 +42,8 @@ TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
 
     // Our own readers take their formats from the middle of the chain.
     const std::string ppm = "P3 1 1 255 10 20 30";
-    result = DecodePictureBytes(std::span(reinterpret_cast<const std::uint8_t*>(ppm.data()), ppm.size()), "a.ppm");
+    result =
+        DecodePictureBytes(std::span(reinterpret_cast<const std::uint8_t*>(ppm.data()), ppm.size()), "a.ppm");
     EXPECT_EQ(result.readerName, "PPM");
 
     const std::string text = "not a picture";

@@ -1,4 +1,5 @@
 // The platform tests need the toolkit running before any test, and run headless.
+#include "platform/metafile_sandbox.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     EnableTestMode(true);
+    SetMetafileHelperPath(QUILLMORPH_METAFILE_HELPER);
     const int result = RUN_ALL_TESTS();
     ShutdownPlatform();
     return result;

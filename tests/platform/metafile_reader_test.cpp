@@ -1,9 +1,11 @@
 #include "imaging/png_reader.h"
 #include "platform/metafile_builders.h"
 #include "platform/metafile_reader.h"
+#include "platform/metafile_sandbox.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/wait.h>
 
 namespace {
 
@@ -33,16 +36,18 @@ BufferWord PixelAt(const Picture& picture, int x, int y) {
     return picture.pixels[std::size_t(y) * std::size_t(picture.width) + std::size_t(x)];
 }
 
-std::filesystem::path Corpus() { return QUILLMORPH_CORPUS; }
+std::filesystem::path Corpus() {
+    return QUILLMORPH_CORPUS;
+}
 
 std::vector<std::uint8_t> Bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-#define SKIP_WITHOUT_CORPUS()                                                                                        \
-    if (!std::filesystem::is_directory(Corpus() / "wmf")) {                                                          \
-        GTEST_SKIP() << "the shared picture corpus (" << QUILLMORPH_CORPUS << ") is not beside this clone";          \
+#define SKIP_WITHOUT_CORPUS()                                                                                \
+    if (!std::filesystem::is_directory(Corpus() / "wmf")) {                                                  \
+        GTEST_SKIP() << "the shared picture corpus (" << QUILLMORPH_CORPUS << ") is not beside this clone";  \
     }
 
 // The red square's picture: red on the left half, white on the right, in buffer-word order.
@@ -90,11 +95,14 @@ TEST(WmfReader, AbsurdBoxesGiveOnePixelOrARefusal) {
     check = CheckWmf(RedSquareWmf(true, 1000, 500, 0));
     EXPECT_EQ(check.width, 0);
     EXPECT_FALSE(IsAcceptablePictureSize(check.width, check.height));
-    // 32767 units at one unit per inch is over three million pixels a side.
-    const auto huge = RedSquareWmf(true, 32767, 32767, 1);
+    // 32767 units at one unit per inch is over three million pixels a side: rendered at
+    // the 640 pixels the program keeps.
+    const auto huge = RedSquareWmf(true, 32767, 16383, 1);
+    EXPECT_EQ(MeasureWmfHere(huge).width, 3145632);
     check = CheckWmf(huge);
-    EXPECT_EQ(check.width, 3145632);
-    EXPECT_FALSE(DecodeWmf(huge));
+    EXPECT_EQ(check.width, 640);
+    EXPECT_EQ(check.height, 319);
+    ExpectRedSquare(DecodeWmf(huge), 640, 319);
 }
 
 TEST(EmfReader, RendersItsFrameIn96DotsPerInchOnWhite) {
@@ -126,10 +134,12 @@ TEST(EmfReader, EmptyFrameFallsBackToTheBoundsAndHugeFramesAreRefused) {
     EXPECT_EQ(check.width, 1);
     EXPECT_EQ(check.height, 1);
 
-    const auto huge = RedSquareEmf(2'000'000'000, 2'000'000'000);
+    // A frame of 20 km: rendered at the 640 pixels the program keeps.
+    const auto huge = RedSquareEmf(2'000'000'000, 1'000'000'000);
     check = CheckEmf(huge);
-    EXPECT_FALSE(IsAcceptablePictureSize(check.width, check.height));
-    EXPECT_FALSE(DecodeEmf(huge));
+    EXPECT_EQ(check.width, 640);
+    EXPECT_EQ(check.height, 320);
+    ExpectRedSquare(DecodeEmf(huge), 640, 320);
 }
 
 TEST(MetafileReaders, DeclineOtherFormatsAndEachOther) {
@@ -137,7 +147,8 @@ TEST(MetafileReaders, DeclineOtherFormatsAndEachOther) {
     const std::string bmp = "BM\x36\0\0\0\0\0\0\0\x36\0\0\0";
     const std::string text = "just some text that is not a picture, long enough for any header at all.......";
     for (const std::string& bytes : {png, bmp, text, std::string()}) {
-        const std::span<const std::uint8_t> file(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        const std::span<const std::uint8_t> file(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                                 bytes.size());
         EXPECT_FALSE(CheckWmf(file).accepted);
         EXPECT_FALSE(CheckEmf(file).accepted);
         EXPECT_FALSE(DecodeWmf(file));
@@ -164,7 +175,8 @@ void Sweep(const std::vector<std::uint8_t>& original, Check check, Decode decode
     for (std::size_t i = 0; i < damaged.size(); ++i) {
         damaged[i] ^= 0xFF;
         const ReaderCheck size = check(damaged);
-        if (size.accepted && IsAcceptablePictureSize(size.width, size.height) && size.width * size.height <= 4'000'000) {
+        if (size.accepted && IsAcceptablePictureSize(size.width, size.height) &&
+            size.width * size.height <= 4'000'000) {
             if (const std::optional<Picture> picture = decode(damaged)) {
                 EXPECT_EQ(picture->width, size.width) << "byte " << i << " flipped";
             }
@@ -173,16 +185,29 @@ void Sweep(const std::vector<std::uint8_t>& original, Check check, Decode decode
     }
 }
 
+// libwmf's own work, in this process as the helper does it (a helper process for each of
+// thousands of files would take minutes); the converter ends fontconfig, which this Qt
+// process holds, so EMF files are swept through the helper.
+ReaderCheck MeasureHere(std::span<const std::uint8_t> file) {
+    return MeasureWmfHere(file);
+}
+std::optional<Picture> RenderHere(std::span<const std::uint8_t> file) {
+    const ReaderCheck size = MeasureWmfHere(file);
+    if (!size.accepted || !IsAcceptablePictureSize(size.width, size.height)) {
+        return std::nullopt;
+    }
+    return RenderWmfHere(file, static_cast<int>(size.width), static_cast<int>(size.height));
+}
+
 TEST(MetafileReaders, TruncatedAndFlippedFilesNeverCrash) {
-    Sweep(RedSquareWmf(true), CheckWmf, DecodeWmf);
-    Sweep(RedSquareWmf(false), CheckWmf, DecodeWmf);
+    Sweep(RedSquareWmf(true), MeasureHere, RenderHere);
+    Sweep(RedSquareWmf(false), MeasureHere, RenderHere);
     Sweep(RedSquareEmf(), CheckEmf, DecodeEmf);
 }
 
 TEST(MetafileReaders, CorpusDrawingsSurviveTheSweep) {
     SKIP_WITHOUT_CORPUS();
-    Sweep(Bytes(Corpus() / "wmf/pillow/drawing.wmf"), CheckWmf, DecodeWmf);
-    Sweep(Bytes(Corpus() / "emf/pillow/drawing.emf"), CheckEmf, DecodeEmf);
+    Sweep(Bytes(Corpus() / "wmf/pillow/drawing.wmf"), MeasureHere, RenderHere);
 }
 
 struct CorpusCount {
@@ -213,19 +238,19 @@ CorpusCount DecodeFolder(const std::filesystem::path& folder, const std::string&
     return count;
 }
 
-TEST(MetafileReaders, CorpusFilesDecodeAtTheirNaturalSize) {
+TEST(MetafileReaders, CorpusFilesDecodeAtTheirRenderSize) {
     SKIP_WITHOUT_CORPUS();
     const struct {
         const char* path;
         int width;
         int height;
     } known[] = {
-        {"wmf/pillow/drawing.wmf", 110, 110},        // 1369 units at 1200 per inch
-        {"wmf/imagemagick/clock.wmf", 490, 495},     // 3096 x 3124 at 606
-        {"wmf/imagemagick/wizard.wmf", 490, 642},
-        {"wmf/libgdiplus/test.wmf", 770, 649},       // 8016 x 6756 at 1000
-        {"emf/pillow/drawing.emf", 110, 110},        // frame 29.0 mm
-        {"emf/wmf2svg/fulltest.emf", 1056, 792},     // frame 279.4 x 209.6 mm
+        {"wmf/pillow/drawing.wmf", 110, 110},     // 1369 units at 1200 per inch
+        {"wmf/imagemagick/clock.wmf", 490, 495},  // 3096 x 3124 at 606
+        {"wmf/imagemagick/wizard.wmf", 390, 512}, // 490 x 642, reduced
+        {"wmf/libgdiplus/test.wmf", 640, 539},    // 8016 x 6756 at 1000: 770 x 649, reduced
+        {"emf/pillow/drawing.emf", 110, 110},     // frame 29.0 mm
+        {"emf/wmf2svg/fulltest.emf", 640, 480},   // frame 279.4 x 209.6 mm: 1056 x 792, reduced
         {"emf/libgdiplus/test.emf", 73, 71},
     };
     for (const auto& file : known) {
@@ -247,8 +272,8 @@ TEST(MetafileReaders, CorpusFilesDecodeAtTheirNaturalSize) {
     // fail in the converter (four of them deliberately corrupted files).
     EXPECT_EQ(emf.accepted, 90);
     EXPECT_GE(emf.decoded, 84);
-    std::printf("corpus: %d of %d WMF and %d of %d EMF files decoded\n", wmf.decoded, wmf.accepted, emf.decoded,
-                emf.accepted);
+    std::printf("corpus: %d of %d WMF and %d of %d EMF files decoded\n", wmf.decoded, wmf.accepted,
+                emf.decoded, emf.accepted);
 }
 
 // Mean absolute difference per channel between two pictures of the same size.
@@ -281,11 +306,48 @@ TEST(MetafileReaders, RenderingsResembleTheReferences) {
                                                       "emf/pillow/drawing_emf_ref.png");
     const double emfFull = DifferenceFromReference(DecodeEmf(Bytes(Corpus() / "emf/wmf2svg/fulltest.emf")),
                                                    "emf/wmf2svg/fulltest.reference.png");
-    std::printf("mean difference per channel: drawing.wmf %.2f, drawing.emf %.2f, fulltest.emf %.2f\n", wmfDrawing,
-                emfDrawing, emfFull);
+    std::printf("mean difference per channel: drawing.wmf %.2f, drawing.emf %.2f, fulltest.emf %.2f\n",
+                wmfDrawing, emfDrawing, emfFull);
     EXPECT_LT(wmfDrawing, kDrawingWmfThreshold);
     EXPECT_LT(emfDrawing, kDrawingEmfThreshold);
     EXPECT_LT(emfFull, kFullTestThreshold);
+}
+
+// A helper that hangs, crashes or is missing fails the read, leaving no process behind.
+TEST(MetafileSandbox, HelpersThatFailLeaveNothingBehind) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quillmorph-sandbox-test";
+    std::filesystem::create_directories(folder);
+    const auto script = [&](const char* name, const char* body) {
+        const std::filesystem::path path = folder / name;
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        return path.string();
+    };
+    const auto file = RedSquareEmf();
+    for (const std::string& helper : {script("hangs", "exec sleep 30"), script("crashes", "kill -SEGV $$"),
+                                      (folder / "missing").string()}) {
+        SetMetafileHelperPath(helper);
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_FALSE(DecodeEmf(file)) << helper;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << helper;
+        EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << helper;
+    }
+    SetMetafileHelperPath(QUILLMORPH_METAFILE_HELPER);
+    std::filesystem::remove_all(folder);
+    ExpectRedSquare(DecodeEmf(file), 96, 48);
+}
+
+// 50,000 rectangles on a frame of 3 metres: rendered at 640 pixels, or refused, within
+// the helper's limits.
+TEST(MetafileSandbox, ABusyMetafileIsBounded) {
+    const std::vector<std::uint8_t> file = metafile_test::ManyRectanglesEmf(300'000, 50'000);
+    const auto started = std::chrono::steady_clock::now();
+    const std::optional<Picture> picture = DecodeEmf(file);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    if (picture) {
+        EXPECT_EQ(picture->width, 640);
+    }
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
 }
 
 } // namespace

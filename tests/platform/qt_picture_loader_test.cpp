@@ -63,7 +63,8 @@ TEST(QtPictureLoader, DeclinesFormatsLeftToOtherReaders) {
     for (const PictureReader& loader : {QtBitmapReader(), QtIconReader(), QtPictureReader()}) {
         EXPECT_FALSE(loader.check(*EncodePng(kSmall), "a.png").accepted);
         EXPECT_FALSE(
-            loader.check(std::span(reinterpret_cast<const std::uint8_t*>(pbm.data()), pbm.size()), "").accepted);
+            loader.check(std::span(reinterpret_cast<const std::uint8_t*>(pbm.data()), pbm.size()), "")
+                .accepted);
         EXPECT_FALSE(loader.check({}, "").accepted);
     }
     // Each loader keeps to its own formats.
@@ -81,6 +82,40 @@ TEST(QtPictureLoader, ReportsABmpSizeFromItsHeaderAndRefusesToDecodeItBeyondTheL
     EXPECT_EQ(check.width, 32768);
     EXPECT_EQ(check.height, 1);
     EXPECT_FALSE(QtBitmapReader().decode(bmp, ""));
+}
+
+TEST(QtPictureLoader, HeadersTheirFileCannotFillAreRefused) {
+    // 30000 x 4000 stored pixels in a file of header alone.
+    std::vector<std::uint8_t> bmp = *EncodeBmp(kSmall);
+    bmp[18] = 0x30, bmp[19] = 0x75, bmp[22] = 0xA0, bmp[23] = 0x0F;
+    const ReaderCheck check = QtBitmapReader().check(bmp, "");
+    EXPECT_TRUE(check.accepted);
+    EXPECT_NE(check.refusal, "");
+    EXPECT_FALSE(QtBitmapReader().decode(bmp, ""));
+}
+
+TEST(QtPictureLoader, SixteenBitBitmapsReachFullWhite) {
+    // 2 x 1, 16 bits a pixel, no compression (5-5-5): white 7FFF and blue 001F.
+    std::vector<std::uint8_t> bmp = {'B', 'M', 62, 0, 0, 0, 0,    0,    0,    0,    54, 0, 0,  0, 40, 0,
+                                     0,   0,   2,  0, 0, 0, 1,    0,    0,    0,    1,  0, 16, 0, 0,  0,
+                                     0,   0,   8,  0, 0, 0, 0,    0,    0,    0,    0,  0, 0,  0, 0,  0,
+                                     0,   0,   0,  0, 0, 0, 0xFF, 0x7F, 0x1F, 0x00, 0,  0, 0,  0};
+    const auto picture = QtBitmapReader().decode(bmp, "");
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels, (std::vector<BufferWord>{0xFFFFFF, 0x0000FF}));
+}
+
+TEST(QtPictureLoader, AGifIsItsLogicalScreenWithTheFirstFrameAtItsOffset) {
+    // A green 2 x 1 frame at 1, 1 on a 4 x 2 screen whose background colour is red: black
+    // where the frame does not reach.
+    const std::vector<std::uint8_t> gif =
+        ReadBytes(std::filesystem::path(QUILLMORPH_FUZZ_CORPUS) / "chain" / "offset-frame.gif");
+    const ReaderCheck check = QtPictureReader().check(gif, "");
+    EXPECT_EQ(check.width, 4);
+    EXPECT_EQ(check.height, 2);
+    const auto picture = QtPictureReader().decode(gif, "");
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels, (std::vector<BufferWord>{0, 0, 0, 0, 0, 0x00FF00, 0x00FF00, 0}));
 }
 
 TEST(QtPictureLoader, BmpSuiteMatchesItsRenderings) {
@@ -125,8 +160,11 @@ TEST(QtPictureLoader, GifFirstFramesIconsCursorsAndJpegsFromTheCorpus) {
     }
     // Every file of each folder is offered, damaged ones included; at least as many
     // decode as did when this test was written.
-    const std::pair<const char*, int> measured[] = {
-        {"gif", 87}, {"ico", 31}, {"cur", 3}, {"jpeg", 94}, {"bmp", 122}};
+    const std::pair<const char*, int> measured[] = {{"gif", 87},
+                                                    {"ico", 31},
+                                                    {"cur", 3},
+                                                    {"jpeg", 94},
+                                                    {"bmp", 121}}; // bmpsuite's shortfile.bmp is refused
     for (const auto& [format, least] : measured) {
         int files = 0;
         int decoded = 0;

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QWidget>
-
 #include <string>
 
 template <class Widget> Widget* Named(const std::string& name) {

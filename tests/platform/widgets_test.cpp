@@ -3,6 +3,7 @@
 #include "imaging/picture.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
+#include "platform/widget_lookup.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -19,8 +20,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
-#include "platform/widget_lookup.h"
-
 #include <gtest/gtest.h>
 #include <string>
 

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
+#include "platform/widget_lookup.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,8 +12,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
-#include "platform/widget_lookup.h"
-
 #include <gtest/gtest.h>
 #include <string>
 

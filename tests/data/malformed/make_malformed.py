@@ -3,7 +3,9 @@
 
 Files are named <defect>.<ext>. A name starting with "partial-" must decode with the
 part that the data reach and black after it; "decodes-" must decode without error;
-every other file must give no picture. Run from this folder to rewrite them.
+every other file must give no picture. "too-short-" files promise more pixel data than
+they could hold at their format's densest encoding and must be refused from the header.
+Run from this folder to rewrite them.
 """
 import os
 import struct
@@ -53,8 +55,8 @@ write(iff, "planes-zero.iff", form(b"ILBM", bmhd(16, 2, 0, 0, 0), CMAP2, chunk(b
 write(iff, "planes-200.iff", form(b"ILBM", bmhd(16, 2, 200, 0, 0), CMAP2, chunk(b"BODY", BODY_RAW * 200)))
 write(iff, "pbm-without-cmap.iff", form(b"PBM ", bmhd(4, 2, 8, 0, 0), chunk(b"BODY", bytes(8))))
 write(iff, "pbm-cmap-after-body.iff", form(b"PBM ", bmhd(4, 2, 8, 0, 0), chunk(b"BODY", bytes([1] * 8)), CMAP2))
-# A BODY that claims far more than the file holds: what is there is decoded.
-write(iff, "partial-body-size-beyond-end.iff",
+# A stored BODY that claims far more than the file holds: refused, as it cannot fill the picture.
+write(iff, "body-size-beyond-end.iff",
       form(b"ILBM", bmhd(16, 2, 1, 0, 0), CMAP2) + b"BODY" + struct.pack(">I", 0xFFFFFFF0) + bytes([0xFF, 0xFF]))
 # ByteRun1 that stops in the middle of a literal run.
 write(iff, "partial-byterun-cut-in-literal.iff", form(b"ILBM", bmhd(16, 2, 1, 0, 1), CMAP2, chunk(b"BODY", bytes([3, 0xFF, 0xFF]))))
@@ -67,6 +69,10 @@ write(iff, "decodes-ham-without-cmap.iff", form(b"ILBM", bmhd(16, 1, 6, 0, 0), c
 # A CMAP whose size is not a multiple of 3 and runs off the end of the file.
 write(iff, "decodes-cmap-cut-short.iff", form(b"ILBM", bmhd(16, 1, 1, 0, 0), chunk(b"BODY", bytes([0xAA, 0x55]))) + b"CMAP" + struct.pack(">I", 0x300) + bytes([9, 8, 7, 6]))
 # A chunk size that makes the walk jump past the end.
+# 320 x 200 stored planes need 40,000 bytes; packed ones at least 626.
+write(iff, "too-short-stored-body.iff", form(b"ILBM", bmhd(320, 200, 5, 0, 0), CMAP2, chunk(b"BODY", bytes(39999))))
+write(iff, "too-short-packed-body.iff", form(b"ILBM", bmhd(320, 200, 5, 0, 1), CMAP2, chunk(b"BODY", bytes([0x81, 0]) * 312)))
+write(iff, "too-short-pbm-body.iff", form(b"PBM ", bmhd(32767, 4577, 8, 0, 1), CMAP2, chunk(b"BODY", bytes([0x81, 0]) * 8)))
 write(iff, "chunk-size-wraps.iff", form(b"ILBM", bmhd(16, 2, 1, 0, 0)) + b"JUNK" + struct.pack(">I", 0xFFFFFFFF) + chunk(b"BODY", BODY_RAW))
 
 # PPM ------------------------------------------------------------------------------
@@ -80,11 +86,16 @@ write(ppm, "no-maxval.ppm", b"P6\n2 2\n")
 write(ppm, "comment-to-end-of-file.ppm", b"P3\n2 2\n# no maxval follows")
 write(ppm, "width-beyond-any-limit.ppm", b"P6\n99999999999999999999 2\n255\n" + bytes(12))
 write(ppm, "size-40000-by-1.ppm", b"P6\n40000 1\n255\n" + bytes(12))
-write(ppm, "partial-p6-cut.ppm", b"P6\n2 2\n255\n" + bytes([255, 0, 0, 0, 255, 0, 1]))
-write(ppm, "partial-p6-wide-samples-cut.ppm", b"P6\n2 2\n65535\n" + bytes([255, 255, 0, 0, 0, 0, 255]))
-write(ppm, "partial-p3-cut.ppm", b"P3\n2 2\n255\n255 0 0  0 255")
-write(ppm, "partial-p3-letter-in-sample.ppm", b"P3\n2 2\n15\n15 0 0  0 15 0  1x 2 3  4 5 6\n")
+write(ppm, "samples-cut-p6.ppm", b"P6\n2 2\n255\n" + bytes([255, 0, 0, 0, 255, 0, 1]))
+write(ppm, "samples-cut-p6-wide.ppm", b"P6\n2 2\n65535\n" + bytes([255, 255, 0, 0, 0, 0, 255]))
+write(ppm, "samples-cut-p3.ppm", b"P3\n2 2\n255\n255 0 0  0 255 0 1 2 3 4 5")
+write(ppm, "letter-in-sample-p3.ppm", b"P3\n2 2\n15\n15 0 0  0 15 0  1x 2 3  4 5 6\n")
 write(ppm, "decodes-p3-samples-above-maxval.ppm", b"P3\n1 1\n15\n16 300 99999999999999999999\n")
+
+# Headers alone that promise pictures of 150 million pixels.
+write(ppm, "too-short-p6-header-alone.ppm", b"P6\n32767 4577\n255\n")
+write(ppm, "too-short-p3-header-alone.ppm", b"P3\n30000 4000\n255\n")
+write(ppm, "too-short-p3-one-character-a-sample.ppm", b"P3\n2 2\n255\n" + b"1" * 12)
 
 # TGA ------------------------------------------------------------------------------
 
@@ -98,8 +109,18 @@ write(tg, "header-cut.tga", tga(2, 2, 2, 24, 0x20)[:12])
 write(tg, "colour-mapped.tga", tga(1, 2, 2, 8, 0x20, bytes(4), maplen=2, mapbits=24))
 write(tg, "width-zero.tga", tga(2, 0, 2, 24, 0x20, bytes(12)))
 write(tg, "size-65535-square.tga", tga(10, 65535, 65535, 24, 0x20, bytes([0xFF, 1, 2, 3])))
-write(tg, "partial-uncompressed-cut.tga", tga(2, 2, 2, 24, 0x20, bytes([0, 0, 255, 0, 255])))
+write(tg, "uncompressed-cut.tga", tga(2, 2, 2, 24, 0x20, bytes([0, 0, 255, 0, 255])))
 write(tg, "partial-rle-cut-in-literal.tga", tga(10, 2, 2, 32, 0x20, bytes([0x80, 1, 2, 3, 4, 0x02, 1, 2, 3, 4])))
 write(tg, "partial-rle-cut-in-run.tga", tga(10, 3, 1, 24, 0x20, bytes([0x00, 9, 9, 9, 0x81, 1, 2])))
 write(tg, "decodes-rle-overfull.tga", tga(10, 2, 1, 24, 0x00, bytes([0xFF, 1, 2, 3, 0x7F]) + bytes(400)))
-write(tg, "decodes-data-start-beyond-end.tga", tga(10, 2, 2, 24, 0x20, bytes([0x81, 1, 2, 3]), idfield=b"x" * 255, maplen=65535, mapbits=255)[:300])
+write(tg, "data-start-beyond-end.tga", tga(10, 2, 2, 24, 0x20, bytes([0x81, 1, 2, 3]), idfield=b"x" * 255, maplen=65535, mapbits=255)[:300])
+write(tg, "too-short-header-alone.tga", tga(2, 32767, 4577, 24, 0x20))
+write(tg, "too-short-rle-header-alone.tga", tga(10, 32767, 4577, 24, 0x20))
+# 300 pixels need at least three run-length packets.
+write(tg, "too-short-rle-two-packets.tga", tga(10, 300, 1, 24, 0x20, bytes([0xFF, 1, 2, 3]) * 2))
+# Headers the stricter check no longer takes for Targa: a grey pixmap whose third byte
+# is a line feed (10), a colour-map type of 2, a depth of 8, a cursor's resource type 2.
+write(tg, "grey-pixmap-line-feed.pgm", b"P5\n24 7\n255\n" + bytes(range(168)))
+write(tg, "colour-map-type-2.tga", tga(2, 2, 2, 24, 0x20, bytes(12))[:1] + b"\x02" + tga(2, 2, 2, 24, 0x20, bytes(12))[2:])
+write(tg, "depth-8.tga", tga(2, 2, 2, 8, 0x20, bytes(4)))
+write(tg, "cursor.cur", bytes([0, 0, 2, 0, 1, 0, 2, 2, 0, 0, 1, 0, 1, 0, 0x30, 0, 0, 0, 0x16, 0, 0, 0]) + bytes(48))
