@@ -2,9 +2,9 @@
 # Installs the build into a scratch prefix and checks the installed tree as a user meets it:
 # the programs, the converter reaching its loader module in the private library folder,
 # the desktop entry, metainfo, icons, manual pages and bash completion.
-# Usage: check_install.sh BUILD_DIR BMP_FILE
+# Usage: check_install.sh BUILD_DIR BMP_FILE WMF_FILE
 set -euo pipefail
-build=$1 bmp=$2
+build=$1 bmp=$2 wmf=$3
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -12,11 +12,14 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cli=$prefix/bin/quillmorph-cli
 [[ -x $prefix/bin/quillmorph && -x $cli ]] || fail "the programs are not in bin/"
-[[ -n $(find "$prefix" -path '*/lib*/quillmorph/libquillmorph_qt_loader.so') ]] ||
-  fail "the loader module is not in the private library folder"
+for private in libquillmorph_qt_loader.so quillmorph-metafile-helper; do
+  [[ -n $(find "$prefix" -path "*/lib*/quillmorph/$private") ]] || fail "$private is not in the private library folder"
+done
 # A bitmap is read by the platform's loader, which lives only in the module.
 info=$("$cli" info "$bmp") || fail "the installed converter cannot read $bmp"
 [[ $info == *"bitmap loader, 2 x 1 pixels"* ]] || fail "the installed converter did not use its module: $info"
+# A metafile is played by the helper process, which the installed converter must find too.
+"$cli" read "$wmf" "$prefix/metafile.png" || fail "the installed converter cannot play $wmf"
 version=$("$cli" --version)
 
 desktop=("$prefix"/share/applications/*.desktop)

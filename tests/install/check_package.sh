@@ -25,7 +25,8 @@ for file in ./usr/bin/quillmorph ./usr/bin/quillmorph-cli \
             ./usr/share/bash-completion/completions/quillmorph-cli ./usr/share/doc/quillmorph/copyright; do
   grep -qx -- "$file" <<<"$contents" || fail "the package lacks $file"
 done
-for pattern in '^\./usr/lib/.*quillmorph/libquillmorph_qt_loader\.so$' '^\./usr/share/applications/.*\.desktop$' \
+for pattern in '^\./usr/lib/.*quillmorph/libquillmorph_qt_loader\.so$' '^\./usr/lib/.*quillmorph/quillmorph-metafile-helper$' \
+               '^\./usr/share/applications/.*\.desktop$' \
                '^\./usr/share/metainfo/.*\.metainfo\.xml$' '^\./usr/share/icons/hicolor/256x256/apps/.*\.png$' \
                '^\./usr/share/icons/hicolor/scalable/apps/.*\.svg$'; do
   grep -q -- "$pattern" <<<"$contents" || fail "the package lacks a file matching $pattern"
