@@ -14,8 +14,9 @@ execute_process(
   COMMAND "${NPM}" install jsbeeb@1.13.1 --ignore-scripts --no-audit --no-fund --fetch-retries=1 --fetch-timeout=60000
   WORKING_DIRECTORY "${FOLDER}" RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output TIMEOUT 900)
 if(NOT result EQUAL 0)
-  # npm's first lines name the problem ("npm error code ENOTFOUND", then the request).
-  string(REGEX MATCHALL "npm error [^\n]*" lines "${output}")
+  # npm's first lines name the problem ("npm error code ENOTFOUND", then the request;
+  # npm 9, Debian 12's, writes "npm ERR!" instead of "npm error").
+  string(REGEX MATCHALL "npm (error|ERR!) [^\n]*" lines "${output}")
   list(SUBLIST lines 0 4 lines)
   list(JOIN lines "; " reason)
   file(WRITE "${status}" "npm install failed (status ${result}): ${reason}")
