@@ -1,6 +1,7 @@
 #include "platform/metafile_sandbox.h"
 
 #include "imaging/reader_support.h"
+#include "platform/sanitizer_build.h"
 
 #include <algorithm>
 #include <array>
@@ -23,21 +24,9 @@ extern char** environ;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // One limit for all of a metafile's work, from the start of the helper to its last
 // pixel; sanitizer builds run several times slower.
-constexpr auto kTimeLimit = std::chrono::milliseconds(kSanitized ? 15000 : 3000);
+constexpr auto kTimeLimit = std::chrono::milliseconds(kSanitizerBuild ? 15000 : 3000);
 
 std::string& HelperOverride() {
     static std::string path;
@@ -170,7 +159,7 @@ bool Start(Helper& helper, MetafileKind kind, std::string_view operation, int wi
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    if (!kSanitized) {
+    if (!kSanitizerBuild) {
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     }
     posix_spawnattr_t attributes;

@@ -6,6 +6,8 @@
 // Sanitizer builds keep standard error, which is where their reports go.
 #pragma once
 
+#include "platform/sanitizer_build.h"
+
 #include <QtGlobal>
 #include <cstdio>
 #include <fcntl.h>
@@ -15,17 +17,7 @@ namespace quiet_output_detail {
 
 inline void DropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kKeepStandardError = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kKeepStandardError = true;
-#else
-constexpr bool kKeepStandardError = false;
-#endif
-#else
-constexpr bool kKeepStandardError = false;
-#endif
+constexpr bool kKeepStandardError = kSanitizerBuild;
 
 } // namespace quiet_output_detail
 

@@ -6,6 +6,7 @@
 #include "imaging/picture_reader.h"
 #include "platform/metafile_reader.h"
 #include "platform/metafile_sandbox.h"
+#include "platform/sanitizer_build.h"
 
 #include <array>
 #include <cstdint>
@@ -16,18 +17,6 @@
 #include <vector>
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 // Private writable memory: the libraries, Qt and a render of at most 640 x 512 pixels
 // fit well inside; a file that makes a library grow without end does not. Sanitizers
@@ -40,7 +29,7 @@ void LimitSelf() {
     setrlimit(RLIMIT_CPU, &cpu);
     const rlimit core{0, 0};
     setrlimit(RLIMIT_CORE, &core);
-    if (!kSanitized) {
+    if (!kSanitizerBuild) {
         const rlimit data{kDataLimit, kDataLimit};
         setrlimit(RLIMIT_DATA, &data);
     }
