@@ -16,11 +16,11 @@
 #include "pipeline/picture_readers.h"
 #include "pipeline/preview_refresh.h"
 #include "pipeline/source_loading.h"
+#include "program_identity.h"
 #include "screen/dump_reader.h"
 #include "screen/dump_writer.h"
 #include "screen/screen_modes.h"
 #include "shell/state/app_state.h"
-#include "program_identity.h"
 
 #include <algorithm>
 #include <cctype>
@@ -81,11 +81,13 @@ void PrepareProgram() {
 
 std::optional<int> MethodNumber(const std::string& text) {
     const auto lower = [](std::string s) {
-        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::transform(s.begin(), s.end(), s.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         return s;
     };
     for (int n = 0; n < kDitherMethodCount; ++n) {
-        if (lower(ditherTable[static_cast<std::size_t>(n)].name) == lower(text) || std::to_string(n) == text) {
+        if (lower(ditherTable[static_cast<std::size_t>(n)].name) == lower(text) ||
+            std::to_string(n) == text) {
             return n;
         }
     }
@@ -95,18 +97,42 @@ std::optional<int> MethodNumber(const std::string& text) {
 void ApplyEdits(const std::vector<Edit>& edits) {
     for (const Edit& edit : edits) {
         switch (edit.kind) {
-        case EditKind::Brightness: AdjustBrightness(workingPicture, static_cast<int>(RoundHalfEven(edit.amount))); break;
-        case EditKind::Contrast: AdjustContrast(workingPicture, edit.amount); break;
-        case EditKind::Gamma: AdjustGamma(workingPicture, edit.amount); break;
-        case EditKind::Greyscale: GreyscaleImage(workingPicture); break;
-        case EditKind::Invert: InvertImage(workingPicture); break;
-        case EditKind::Solarise: SolariseImage(workingPicture, 128); break;
-        case EditKind::Level: AutoLevelImage(workingPicture); break;
-        case EditKind::RotateLeft: RotateImageLeft90(workingPicture); break;
-        case EditKind::RotateRight: RotateImageRight90(workingPicture); break;
-        case EditKind::Rotate180: RotateImage180(workingPicture); break;
-        case EditKind::FlipHorizontal: FlipImageHorizontally(workingPicture); break;
-        case EditKind::FlipVertical: FlipImageVertically(workingPicture); break;
+        case EditKind::Brightness:
+            AdjustBrightness(workingPicture, static_cast<int>(RoundHalfEven(edit.amount)));
+            break;
+        case EditKind::Contrast:
+            AdjustContrast(workingPicture, edit.amount);
+            break;
+        case EditKind::Gamma:
+            AdjustGamma(workingPicture, edit.amount);
+            break;
+        case EditKind::Greyscale:
+            GreyscaleImage(workingPicture);
+            break;
+        case EditKind::Invert:
+            InvertImage(workingPicture);
+            break;
+        case EditKind::Solarise:
+            SolariseImage(workingPicture, 128);
+            break;
+        case EditKind::Level:
+            AutoLevelImage(workingPicture);
+            break;
+        case EditKind::RotateLeft:
+            RotateImageLeft90(workingPicture);
+            break;
+        case EditKind::RotateRight:
+            RotateImageRight90(workingPicture);
+            break;
+        case EditKind::Rotate180:
+            RotateImage180(workingPicture);
+            break;
+        case EditKind::FlipHorizontal:
+            FlipImageHorizontally(workingPicture);
+            break;
+        case EditKind::FlipVertical:
+            FlipImageVertically(workingPicture);
+            break;
         }
     }
 }
@@ -148,7 +174,8 @@ bool ApplySettings(const ConvertOptions& o, std::string& error) {
         ResetPalette(m);
     }
     for (std::size_t k = 0; k < o.palette.size(); ++k) {
-        PaletteEntry(screenMode, static_cast<int>(k)) = physicalColours[static_cast<std::size_t>(o.palette[k])];
+        PaletteEntry(screenMode, static_cast<int>(k)) =
+            physicalColours[static_cast<std::size_t>(o.palette[k])];
     }
     return true;
 }
@@ -189,7 +216,9 @@ int Convert(const ConvertOptions& o) {
     }
     bool written = false;
     switch (o.format) {
-    case OutputFormat::Dump: written = WriteScreenDump(convertedPicture, screenMode, o.output, reason); break;
+    case OutputFormat::Dump:
+        written = WriteScreenDump(convertedPicture, screenMode, o.output, reason);
+        break;
     case OutputFormat::Png:
         written = WriteScreenPicture(convertedPicture, screenMode, o.output, ScreenOutputKind::Png, reason);
         break;
@@ -271,7 +300,8 @@ int Info(const ConvertOptions& o) {
 
 int ListModes() {
     for (const ScreenMode& mode : screenModes) {
-        std::printf("%d  %-6.*s %3d pixels across, %d colours, %d bits per pixel, %5d bytes at 256 lines, load &%.*s\n",
+        std::printf("%d  %-6.*s %3d pixels across, %d colours, %d bits per pixel, %5d bytes at 256 lines, "
+                    "load &%.*s\n",
                     mode.number, static_cast<int>(mode.label.size()), mode.label.data(), mode.width,
                     mode.colourCount, mode.bitsPerPixel, 256 * mode.bytesPerLine,
                     static_cast<int>(mode.loadAddress.size()), mode.loadAddress.data());

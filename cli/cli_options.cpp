@@ -45,10 +45,10 @@ std::optional<float> ParseNumber(const std::string& text) {
 // Options without a value that add an edit.
 const std::map<std::string, EditKind>& FlagEdits() {
     static const std::map<std::string, EditKind> edits{
-        {"--greyscale", EditKind::Greyscale},         {"--invert", EditKind::Invert},
-        {"--solarise", EditKind::Solarise},           {"--level", EditKind::Level},
-        {"--rotate-left", EditKind::RotateLeft},      {"--rotate-right", EditKind::RotateRight},
-        {"--rotate-180", EditKind::Rotate180},        {"--flip-horizontal", EditKind::FlipHorizontal},
+        {"--greyscale", EditKind::Greyscale},        {"--invert", EditKind::Invert},
+        {"--solarise", EditKind::Solarise},          {"--level", EditKind::Level},
+        {"--rotate-left", EditKind::RotateLeft},     {"--rotate-right", EditKind::RotateRight},
+        {"--rotate-180", EditKind::Rotate180},       {"--flip-horizontal", EditKind::FlipHorizontal},
         {"--flip-vertical", EditKind::FlipVertical},
     };
     return edits;

@@ -6,8 +6,18 @@
 #include <vector>
 
 enum class EditKind {
-    Brightness, Contrast, Gamma, Greyscale, Invert, Solarise, Level,
-    RotateLeft, RotateRight, Rotate180, FlipHorizontal, FlipVertical,
+    Brightness,
+    Contrast,
+    Gamma,
+    Greyscale,
+    Invert,
+    Solarise,
+    Level,
+    RotateLeft,
+    RotateRight,
+    Rotate180,
+    FlipHorizontal,
+    FlipVertical,
 };
 
 // One picture edit, applied to the loaded picture in the order given.
@@ -37,8 +47,8 @@ struct ConvertOptions {
 
 struct ParsedCommand {
     std::string command; // "convert", "disc", "decode", "read", "info", "modes", "methods", "help", "version"
-    ConvertOptions options;          // inputs, outputs and settings of every command
-    std::string error;              // a usage error, empty when the arguments were understood
+    ConvertOptions options; // inputs, outputs and settings of every command
+    std::string error;      // a usage error, empty when the arguments were understood
 };
 
 ParsedCommand ParseArguments(const std::vector<std::string>& arguments);

@@ -367,13 +367,13 @@ bool BodyCanFill(const IlbmFile& ilbm) {
         if (header.planes < 1 || header.planes > kMaxPlanes) {
             return true;
         }
-        const std::size_t storedPlanes = static_cast<std::size_t>(header.planes) + (header.masking == 1 ? 1 : 0);
+        const std::size_t storedPlanes =
+            static_cast<std::size_t>(header.planes) + (header.masking == 1 ? 1 : 0);
         store = (width + 15) / 16 * 2 * storedPlanes * height;
     }
-    const std::optional<std::size_t> needed =
-        header.compression == 0 ? std::optional<std::size_t>(store)
-        : header.compression == 1 ? RunLengthMinimumBytes(store, 128, 2)
-                                  : std::optional<std::size_t>(0);
+    const std::optional<std::size_t> needed = header.compression == 0   ? std::optional<std::size_t>(store)
+                                              : header.compression == 1 ? RunLengthMinimumBytes(store, 128, 2)
+                                                                        : std::optional<std::size_t>(0);
     return needed && *needed <= ilbm.body->size();
 }
 

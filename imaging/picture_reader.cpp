@@ -88,7 +88,8 @@ DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_
         if (picture && IsWholePicture(*picture)) {
             result.picture = std::move(picture);
         } else {
-            result.reason = "The file is damaged or unsupported (the " + reader.name + " reader could not decode it).";
+            result.reason =
+                "The file is damaged or unsupported (the " + reader.name + " reader could not decode it).";
         }
         return result;
     }

@@ -178,7 +178,8 @@ ReaderCheck CheckPpmPicture(std::span<const std::uint8_t> file) {
     if (!header) {
         return {};
     }
-    ReaderCheck check{true, static_cast<std::int64_t>(header->width), static_cast<std::int64_t>(header->height)};
+    ReaderCheck check{true, static_cast<std::int64_t>(header->width),
+                      static_cast<std::int64_t>(header->height)};
     if (!CanHoldSamples(file, *header)) {
         check.refusal = FileTooShortRefusal(check.width, check.height);
     }

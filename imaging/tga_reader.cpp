@@ -129,7 +129,8 @@ std::size_t PixelBytes(const TgaHeader& header) {
 // is 2 or 10 in many files that are not Targa at all (a grey pixmap's line feed, a
 // cursor's resource type).
 bool IsPlausible(const TgaHeader& header, std::size_t fileSize) {
-    const bool trueColour = header.imageType == kUncompressedTrueColour || header.imageType == kRunLengthTrueColour;
+    const bool trueColour =
+        header.imageType == kUncompressedTrueColour || header.imageType == kRunLengthTrueColour;
     const bool depth = header.depth == 15 || header.depth == 16 || header.depth == 24 || header.depth == 32;
     return trueColour && header.colourMapType <= 1 && depth && header.width > 0 && header.height > 0 &&
            DataStart(header) <= fileSize;

@@ -28,8 +28,8 @@ bool IsContinuationByte(char c) {
 // The conversion goes with its picture: a refresh without a working picture only empties
 // the frames, and Save As and the previews must not offer what the frames no longer show.
 void DiscardAndRefresh() {
-    for (const int stage :
-         {workingPicture, sourcePreviewPicture, convertedPreviewPicture, convertedPicture, conversionWorkingCopy}) {
+    for (const int stage : {workingPicture, sourcePreviewPicture, convertedPreviewPicture, convertedPicture,
+                            conversionWorkingCopy}) {
         FreePicture(stage);
     }
     RefreshPreview();
@@ -112,8 +112,9 @@ int LoadSourceImage(std::string_view path) {
         return 0;
     }
     // The caption keeps the size of the file's picture, before any reduction.
-    SetControlText(sourceFrame, SourceCaption(path, read.width, read.height,
-                                              [](std::string_view text) { return TextWidth(sourceFrame, text); }));
+    SetControlText(sourceFrame, SourceCaption(path, read.width, read.height, [](std::string_view text) {
+                       return TextWidth(sourceFrame, text);
+                   }));
     RefreshPreview();
     return 1;
 }

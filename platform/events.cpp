@@ -112,7 +112,8 @@ void DiscardEvent(const Event& event) {
 void WaitForCloseOrControl(int window, int control) {
     while (true) {
         const Event event = WaitEvent();
-        if (event.kind == EventKind::None || (event.kind == EventKind::CloseRequest && event.window == window) ||
+        if (event.kind == EventKind::None ||
+            (event.kind == EventKind::CloseRequest && event.window == window) ||
             (control != 0 && event.kind == EventKind::Control && event.control == control)) {
             return;
         }

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QFile>
 #include <QStringList>
-
 #include <filesystem>
 #include <system_error>
 

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QUrl>
-
 #include <string>
 #include <string_view>
 

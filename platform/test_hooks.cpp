@@ -46,7 +46,9 @@ int TestWaitLimit() {
     return State().waitLimit;
 }
 
-void SetTestIdleHook(std::function<void()> hook) { State().idleHook = std::move(hook); }
+void SetTestIdleHook(std::function<void()> hook) {
+    State().idleHook = std::move(hook);
+}
 void RunTestIdleHook() {
     if (State().idleHook) {
         // A copy, so the hook may replace itself.

@@ -17,9 +17,9 @@
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
-#include <qdrawutil.h>
 #include <map>
 #include <memory>
+#include <qdrawutil.h>
 #include <vector>
 
 namespace {

@@ -4,10 +4,10 @@
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/window.h"
+#include "program_identity.h"
 #include "shell/build_info.h"
 #include "shell/gadget_colours.h"
 #include "shell/state/app_state.h"
-#include "program_identity.h"
 
 #include <array>
 #include <string_view>
@@ -41,7 +41,8 @@ int okayButton = 0;
 } // namespace
 
 std::string VersionLine() {
-    return std::string("Version ") + kFileVersion + "\u00DF - Compiled on " + BuildDate() + " at " + BuildTime();
+    return std::string("Version ") + kFileVersion + "\u00DF - Compiled on " + BuildDate() + " at " +
+           BuildTime();
 }
 
 int OpenAboutWindow() {

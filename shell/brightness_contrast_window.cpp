@@ -25,7 +25,9 @@ struct Controls {
 };
 Controls controls;
 
-std::string Percent(double value) { return std::to_string(static_cast<long>(RoundHalfEven(value))) + "%"; }
+std::string Percent(double value) {
+    return std::to_string(static_cast<long>(RoundHalfEven(value))) + "%";
+}
 
 void SetNeutral() {
     brightnessOffset = 0.0F;
@@ -88,8 +90,12 @@ Outcome Handle(const Event& event) {
 
 } // namespace
 
-std::string BrightnessLabel(float offset) { return Percent(static_cast<double>(offset) * 100.0 / 128.0); }
-std::string ContrastLabel(float amount) { return Percent(static_cast<double>(amount) * 100.0 / 256.0); }
+std::string BrightnessLabel(float offset) {
+    return Percent(static_cast<double>(offset) * 100.0 / 128.0);
+}
+std::string ContrastLabel(float amount) {
+    return Percent(static_cast<double>(amount) * 100.0 / 256.0);
+}
 // std::to_chars always writes a ".": the C library's printf follows the locale that the
 // toolkit takes from the environment, and would write "1,00" under a German one.
 std::string GammaLabel(float gamma) {

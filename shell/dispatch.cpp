@@ -204,7 +204,9 @@ void DispatchDrop(int drop) {
 
 } // namespace
 
-std::string DroppedFileName(int drop, int index) { return DroppedFilePath(drop, index); }
+std::string DroppedFileName(int drop, int index) {
+    return DroppedFilePath(drop, index);
+}
 
 bool DispatchEvent(const Event& event) {
     switch (event.kind) {

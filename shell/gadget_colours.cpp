@@ -35,7 +35,9 @@ void ForgetClosedGadgetColours() {
     std::erase_if(Registry(), [](const auto& record) { return !ControlExists(record.first); });
 }
 
-void ClearGadgetColours() { Registry().clear(); }
+void ClearGadgetColours() {
+    Registry().clear();
+}
 
 bool GadgetColoursOf(int control, ColourValue& text, ColourValue& background) {
     const auto found = Registry().find(control);

@@ -5,10 +5,10 @@
 #include "platform/menus.h"
 #include "platform/platform.h"
 #include "platform/window.h"
+#include "program_identity.h"
 #include "screen/screen_modes.h"
 #include "shell/commands.h"
 #include "shell/state/app_state.h"
-#include "program_identity.h"
 
 #include <string>
 

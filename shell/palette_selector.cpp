@@ -24,8 +24,9 @@ int OpenPaletteSelectorWindow() {
         return 0;
     }
     for (int k = 0; k < 8; ++k) {
-        ColourSwatchGadget(paletteSelectorWindow, firstSelectorSwatchControl + k, firstSelectorSwatchPicture + k,
-                           30 * k, 0, 25, 25, physicalColours[static_cast<std::size_t>(k)], true);
+        ColourSwatchGadget(paletteSelectorWindow, firstSelectorSwatchControl + k,
+                           firstSelectorSwatchPicture + k, 30 * k, 0, 25, 25,
+                           physicalColours[static_cast<std::size_t>(k)], true);
         SetClickReporting(firstSelectorSwatchControl + k, true);
     }
     ShowWindow(paletteSelectorWindow);

@@ -28,7 +28,8 @@ namespace {
 
 void DecodeBanner() {
     const PictureReader png = PngPictureReader();
-    auto banner = png.decode(std::span<const std::uint8_t>(aboutBannerPng, aboutBannerPngSize), "about_banner.png");
+    auto banner =
+        png.decode(std::span<const std::uint8_t>(aboutBannerPng, aboutBannerPngSize), "about_banner.png");
     aboutBanner = banner ? StoreAutomaticPicture(std::move(*banner)) : 0;
 }
 

@@ -82,16 +82,18 @@ void ResetAppState() {
     mainMenu = 0;
     paletteSelectorWindow = 0;
     aboutWindow = 0;
-    for (int* control : {&sourceImageGadget, &previewImageGadget, &sourceFrame, &previewFrame, &strengthTrackBar,
-                         &strengthValueText, &serpentineCheckBox, &methodCombo, &screenModeCombo, &smoothCheckBox,
-                         &stretchCheckBox, &autoPaletteButton, &resetPaletteButton}) {
+    for (int* control :
+         {&sourceImageGadget, &previewImageGadget, &sourceFrame, &previewFrame, &strengthTrackBar,
+          &strengthValueText, &serpentineCheckBox, &methodCombo, &screenModeCombo, &smoothCheckBox,
+          &stretchCheckBox, &autoPaletteButton, &resetPaletteButton}) {
         *control = 0;
     }
 }
 
 std::string BuildOpenPattern() {
     static constexpr std::string_view entries[] = {
-        "All Supported Image Files|*.bmp;*.emf;*.gif;*.ico;*.iff;*.ilbm;*.lbm;*.jfif;*.jpe;*.jpeg;*.jpg;*.rle;*.tif;"
+        "All Supported Image "
+        "Files|*.bmp;*.emf;*.gif;*.ico;*.iff;*.ilbm;*.lbm;*.jfif;*.jpe;*.jpeg;*.jpg;*.rle;*.tif;"
         "*.tiff;*.tga;*.upi;*.png;*.ppm;*.wmf",
         "|Amiga Interchange File Format (*.iff, *.ilbm, *.lbm)|*.iff;*.ilbm;*.lbm",
         "|Extended Windows Metafile Format (*.emf)|*.emf",
@@ -141,4 +143,6 @@ int FileExists(std::string_view path) {
     return status.type() == std::filesystem::file_type::not_found ? 0 : 1;
 }
 
-void FreePicture(int number) { DiscardPicture(number); }
+void FreePicture(int number) {
+    DiscardPicture(number);
+}

@@ -4,13 +4,35 @@
 
 namespace {
 
-ParsedCommand Parse(std::vector<std::string> arguments) { return ParseArguments(arguments); }
+ParsedCommand Parse(std::vector<std::string> arguments) {
+    return ParseArguments(arguments);
+}
 
 TEST(CliOptionsTest, ConvertTakesEveryOptionAndKeepsEditsInOrder) {
-    const ParsedCommand parsed =
-        Parse({"convert", "in.png", "--mode", "5", "--method", "floyd-steinberg", "--strength", "75", "--serpentine",
-               "--stretch", "--raw-scaling", "--lines", "200", "--palette", "0,Red,yellow,7", "--format", "png",
-               "--gamma", "2.0", "--brightness", "-10", "--invert", "out.png", "--rotate-left"});
+    const ParsedCommand parsed = Parse({"convert",
+                                        "in.png",
+                                        "--mode",
+                                        "5",
+                                        "--method",
+                                        "floyd-steinberg",
+                                        "--strength",
+                                        "75",
+                                        "--serpentine",
+                                        "--stretch",
+                                        "--raw-scaling",
+                                        "--lines",
+                                        "200",
+                                        "--palette",
+                                        "0,Red,yellow,7",
+                                        "--format",
+                                        "png",
+                                        "--gamma",
+                                        "2.0",
+                                        "--brightness",
+                                        "-10",
+                                        "--invert",
+                                        "out.png",
+                                        "--rotate-left"});
     ASSERT_EQ(parsed.error, "");
     const ConvertOptions& o = parsed.options;
     EXPECT_EQ(parsed.command, "convert");
@@ -49,13 +71,16 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
     EXPECT_EQ(Parse({"convert", "a"}).error, "convert needs 2 file names");
     EXPECT_EQ(Parse({"convert", "a", "b", "--mode", "3"}).error, "--mode needs 0, 1, 2, 4, 5 or 8");
     EXPECT_EQ(Parse({"convert", "a", "b", "--mode"}).error, "--mode needs a value");
-    EXPECT_EQ(Parse({"convert", "a", "b", "--strength", "101"}).error, "--strength needs a whole number from 0 to 100");
-    EXPECT_EQ(Parse({"convert", "a", "b", "--strength", "5x"}).error, "--strength needs a whole number from 0 to 100");
+    EXPECT_EQ(Parse({"convert", "a", "b", "--strength", "101"}).error,
+              "--strength needs a whole number from 0 to 100");
+    EXPECT_EQ(Parse({"convert", "a", "b", "--strength", "5x"}).error,
+              "--strength needs a whole number from 0 to 100");
     EXPECT_EQ(Parse({"convert", "a", "b", "--lines", "128"}).error, "--lines needs 256, 240 or 200");
     EXPECT_NE(Parse({"convert", "a", "b", "--palette", "0,purple"}).error, "");
     EXPECT_NE(Parse({"convert", "a", "b", "--palette", "0,1,2,3,4,5,6,7,0"}).error, "");
     EXPECT_NE(Parse({"convert", "a", "b", "--palette", "0,,1"}).error, "");
-    EXPECT_EQ(Parse({"convert", "a", "b", "--gamma", "8"}).error, "--gamma needs a number above 0 and below 8");
+    EXPECT_EQ(Parse({"convert", "a", "b", "--gamma", "8"}).error,
+              "--gamma needs a number above 0 and below 8");
     EXPECT_EQ(Parse({"convert", "a", "b", "--brightness", "1.5"}).error,
               "--brightness needs a whole number from -128 to 128");
     EXPECT_EQ(Parse({"convert", "a", "b", "--format", "gif"}).error,

@@ -179,13 +179,14 @@ namespace {
 // A real photograph-like PNG from the corpus, converted as a user would: the dump, its
 // sidecar and the exported picture agree with each other and with the mode.
 TEST_F(CliRunTest, ConvertOfARealPngWritesDumpSidecarAndPicture) {
-    const std::filesystem::path photo =
-        std::filesystem::path(QUILLMORPH_CORPUS) / "bbc/raster-fx/source-pictures/graphics_workbench13_bootscreen.png";
+    const std::filesystem::path photo = std::filesystem::path(QUILLMORPH_CORPUS) /
+                                        "bbc/raster-fx/source-pictures/graphics_workbench13_bootscreen.png";
     if (!std::filesystem::exists(photo)) {
         GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << photo << ")";
     }
     const std::string dump = (folder / "SCREEN").string();
-    ASSERT_EQ(Cli({"convert", photo.string(), dump, "--mode", "1", "--method", "Floyd-Steinberg", "--strength", "80"})
+    ASSERT_EQ(Cli({"convert", photo.string(), dump, "--mode", "1", "--method", "Floyd-Steinberg",
+                   "--strength", "80"})
                   .status,
               0);
     const std::vector<std::uint8_t> bytes = FileBytes(dump);
@@ -195,8 +196,8 @@ TEST_F(CliRunTest, ConvertOfARealPngWritesDumpSidecarAndPicture) {
 
     // The exported picture is the same conversion, each Mode 1 pixel as it stands.
     const std::string png = (folder / "screen.png").string();
-    ASSERT_EQ(Cli({"convert", photo.string(), png, "--mode", "1", "--method", "5", "--strength", "80", "--format",
-                   "png"})
+    ASSERT_EQ(Cli({"convert", photo.string(), png, "--mode", "1", "--method", "5", "--strength", "80",
+                   "--format", "png"})
                   .status,
               0);
     EXPECT_TRUE(PngHoldsDump(png, bytes, 1));

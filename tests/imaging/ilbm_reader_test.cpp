@@ -394,10 +394,10 @@ TEST(IlbmReader, SizeLimitOfTheCheck) {
 }
 
 TEST(IlbmReader, MalformedFilesFailCleanlyOrDecodePartly) {
-    EXPECT_GT(
-        CheckMalformedFiles("ilbm", [](std::span<const std::uint8_t> file) { return ReadIlbmPicture(file); },
-                            [](std::span<const std::uint8_t> file) { return CheckIlbmPicture(file); }),
-        0);
+    EXPECT_GT(CheckMalformedFiles(
+                  "ilbm", [](std::span<const std::uint8_t> file) { return ReadIlbmPicture(file); },
+                  [](std::span<const std::uint8_t> file) { return CheckIlbmPicture(file); }),
+              0);
 }
 
 TEST(IlbmReader, SweepOfFlippedAndTruncatedFiles) {

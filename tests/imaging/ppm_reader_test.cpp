@@ -124,10 +124,10 @@ TEST(PpmReader, DeclinesWhatItDoesNotRead) {
 }
 
 TEST(PpmReader, MalformedFilesFailCleanlyOrDecodePartly) {
-    EXPECT_GT(
-        CheckMalformedFiles("ppm", [](std::span<const std::uint8_t> file) { return ReadPpmPicture(file); },
-                            [](std::span<const std::uint8_t> file) { return CheckPpmPicture(file); }),
-        0);
+    EXPECT_GT(CheckMalformedFiles(
+                  "ppm", [](std::span<const std::uint8_t> file) { return ReadPpmPicture(file); },
+                  [](std::span<const std::uint8_t> file) { return CheckPpmPicture(file); }),
+              0);
 }
 
 TEST(PpmReader, SweepOfFlippedAndTruncatedFiles) {

@@ -216,10 +216,10 @@ TEST(TgaReader, DeclinesOtherTypesAndShortHeaders) {
 }
 
 TEST(TgaReader, MalformedFilesFailCleanlyOrDecodePartly) {
-    EXPECT_GT(
-        CheckMalformedFiles("tga", [](std::span<const std::uint8_t> file) { return ReadTgaPicture(file); },
-                            [](std::span<const std::uint8_t> file) { return CheckTgaPicture(file); }),
-        0);
+    EXPECT_GT(CheckMalformedFiles(
+                  "tga", [](std::span<const std::uint8_t> file) { return ReadTgaPicture(file); },
+                  [](std::span<const std::uint8_t> file) { return CheckTgaPicture(file); }),
+              0);
 }
 
 TEST(TgaReader, SweepOfFlippedAndTruncatedFiles) {

@@ -3,14 +3,13 @@
 #include "platform/metafile_reader.h"
 #include "platform/metafile_sandbox.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
 #include <sys/wait.h>

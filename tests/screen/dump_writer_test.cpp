@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr ColourValue kRed = 0x0000FF, kGreen = 0x00FF00, kYellow = 0x00FFFF,
-                      kMagenta = 0xFF00FF, kWhite = 0xFFFFFF;
+constexpr ColourValue kRed = 0x0000FF, kGreen = 0x00FF00, kYellow = 0x00FFFF, kMagenta = 0xFF00FF,
+                      kWhite = 0xFFFFFF;
 
 class DumpWriterTest : public ::testing::Test {
   protected:

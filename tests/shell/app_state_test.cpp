@@ -1,15 +1,12 @@
-#include "shell/state/app_state.h"
-
 #include "imaging/picture.h"
-
-#include <gtest/gtest.h>
+#include "shell/state/app_state.h"
 
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
-#include <vector>
-
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -55,7 +52,9 @@ TEST(AppStateTest, ErrorMessageTextAndTitle) {
     ErrorMessage("Unable to create image in CorrectAspectRatio().");
     SetErrorReporter(nullptr);
     EXPECT_EQ(title, "Error Message");
-    EXPECT_EQ(text, "Unfortunately an error has occurred.\n\nReason: Unable to create image in CorrectAspectRatio().");
+    EXPECT_EQ(
+        text,
+        "Unfortunately an error has occurred.\n\nReason: Unable to create image in CorrectAspectRatio().");
 }
 
 TEST(AppStateTest, FileExistsCountsDirectoriesButNotEmptyPaths) {

@@ -1,20 +1,17 @@
-#include <gtest/gtest.h>
-
 #include "desktop_support.h"
 
 #include "imaging/picture.h"
 #include "imaging/picture_writer.h"
 #include "platform/test_hooks.h"
+#include "platform/widget_lookup.h"
 #include "platform/window.h"
 #include "shell/dispatch.h"
 #include "shell/startup.h"
 #include "shell/state/app_state.h"
 
-#include "platform/widget_lookup.h"
-
 #include <QTest>
 #include <QWindow>
-
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 void DesktopTest::SetUp() {
@@ -55,9 +52,13 @@ std::string DesktopTest::WritePicture(const std::string& name, const Picture& pi
     return path;
 }
 
-bool DesktopTest::Refreshed() { return PictureExists(convertedPicture); }
+bool DesktopTest::Refreshed() {
+    return PictureExists(convertedPicture);
+}
 
-void DesktopTest::ForgetConversion() { DiscardPicture(convertedPicture); }
+void DesktopTest::ForgetConversion() {
+    DiscardPicture(convertedPicture);
+}
 
 void PressGroove(int trackBar, bool down) {
     auto* bar = Named<QWidget>(ControlObjectName(trackBar));

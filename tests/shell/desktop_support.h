@@ -6,9 +6,8 @@
 #include "imaging/picture.h"
 #include "platform/events.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
 
 class DesktopTest : public ::testing::Test {

@@ -1,26 +1,22 @@
-#include <gtest/gtest.h>
-
 #include "desktop_support.h"
-
 #include "imaging/picture.h"
 #include "platform/controls.h"
 #include "platform/menus.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
+#include "platform/widget_lookup.h"
 #include "platform/window.h"
 #include "screen/screen_modes.h"
 #include "shell/commands.h"
 #include "shell/startup.h"
 #include "shell/state/app_state.h"
 
-#include "platform/widget_lookup.h"
-
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
-
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -125,7 +121,8 @@ TEST_F(DispatchTest, AFailedOpenClearsThePathButAFailedDropKeepsIt) {
     EXPECT_EQ(sourcePath, "");
     ASSERT_EQ(ShownMessageBoxes().size(), 1u);
     EXPECT_EQ(ShownMessageBoxes()[0].title, "Error Message");
-    EXPECT_EQ(ShownMessageBoxes()[0].text, "Unfortunately an error has occurred.\n\nReason: The file 'gone.png' does not exist.");
+    EXPECT_EQ(ShownMessageBoxes()[0].text,
+              "Unfortunately an error has occurred.\n\nReason: The file 'gone.png' does not exist.");
     EXPECT_EQ(ShownMessageBoxes()[0].icon, MessageIcon::Error);
 
     const std::string first = WritePicture("first.png", 10, 10, 0xFFFFFF);

@@ -1,27 +1,24 @@
-#include <gtest/gtest.h>
-
 #include "desktop_support.h"
-
 #include "imaging/picture.h"
 #include "imaging/picture_writer.h"
 #include "platform/controls.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 #include "screen/dump_reader.h"
-#include "support/corpus_dumps.h"
 #include "screen/screen_modes.h"
 #include "shell/commands.h"
 #include "shell/state/app_state.h"
+#include "support/corpus_dumps.h"
 
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <random>
-#include <vector>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <vector>
 
 namespace {
 
@@ -359,7 +356,8 @@ TEST_F(ImportTest, TheConvertersAutoPaletteIsTheDesktops) {
 TEST_F(ImportTest, RealDumpsImportInTheirModes) {
     const std::vector<CorpusDump> dumps = CorpusDumps();
     if (dumps.empty()) {
-        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << CorpusDumpFolder() << ")";
+        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << CorpusDumpFolder()
+                     << ")";
     }
     int imported = 0;
     for (const CorpusDump& dump : dumps) {

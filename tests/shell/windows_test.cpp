@@ -1,8 +1,5 @@
-#include <gtest/gtest.h>
-
-#include "desktop_support.h"
-
 #include "adjust/brightness_contrast_gamma.h"
+#include "desktop_support.h"
 #include "imaging/picture.h"
 #include "platform/controls.h"
 #include "platform/menus.h"
@@ -19,11 +16,11 @@
 #include <QApplication>
 #include <QTest>
 #include <QWidget>
-
 #include <algorithm>
 #include <clocale>
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <regex>
 #include <tuple>
