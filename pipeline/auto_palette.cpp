@@ -44,7 +44,9 @@ void Sort(std::array<ColourCount, 8>& entries, int lo, int hi) {
 
 } // namespace
 
-void SortCountsDescending(std::array<ColourCount, 8>& entries) { Sort(entries, 0, 7); }
+void SortCountsDescending(std::array<ColourCount, 8>& entries) {
+    Sort(entries, 0, 7);
+}
 
 void AutoPalette(int picture, int mode) {
     if (!CopyPicture(picture, scratchPicture)) {
@@ -70,6 +72,7 @@ void AutoPalette(int picture, int mode) {
     const ScreenMode* screen = ScreenModeByNumber(mode);
     const int colours = screen != nullptr ? screen->colourCount : 0;
     for (int i = 0; i < colours; ++i) {
-        PaletteEntry(mode, i) = physicalColours[static_cast<std::size_t>(counts[static_cast<std::size_t>(i)].colour)];
+        PaletteEntry(mode, i) =
+            physicalColours[static_cast<std::size_t>(counts[static_cast<std::size_t>(i)].colour)];
     }
 }

@@ -2,8 +2,8 @@
 
 #include "adjust/brightness_contrast_gamma.h"
 #include "imaging/picture.h"
-#include "pipeline/screen_shape.h"
 #include "pipeline/remap.h"
+#include "pipeline/screen_shape.h"
 #include "platform/platform.h"
 #include "screen/screen_modes.h"
 #include "shell/state/app_state.h"

@@ -35,6 +35,9 @@ void Remap(RemapPath path, std::span<const BufferWord> source, std::span<BufferW
         TryChainedPass(path, source, target, width, height, colours, cells, error, serpentine)) {
         return;
     }
+    if (TryMatchedPass(path, source, target, width, height, colours, cells, error, serpentine)) {
+        return;
+    }
     if (path != RemapPath::Plain &&
         TryPaddedPass(path, source, target, width, height, colours, cells, error, serpentine)) {
         return;

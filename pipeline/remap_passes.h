@@ -22,6 +22,12 @@ bool TryPaddedPass(RemapPath path, std::span<const BufferWord> source, std::span
                    int width, int height, std::span<const ColourValue> colours,
                    const std::vector<Cell>& cells, const ErrorTable& error, bool serpentine);
 
+// Palettes of three to eight colours on the vector paths, with kernels whose rows fit
+// the windows. Returns false, having done nothing, for any other.
+bool TryMatchedPass(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target,
+                    int width, int height, std::span<const ColourValue> colours,
+                    const std::vector<Cell>& cells, const ErrorTable& error, bool serpentine);
+
 // Palettes of at most two colours with kernels that send nothing left of the current
 // pixel on its own row. Returns false, having done nothing, for any other.
 bool TryChainedPass(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target,
