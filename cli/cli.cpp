@@ -190,7 +190,7 @@ bool ConvertPicture(const ConvertOptions& o, const std::string& input, std::stri
     if (o.autoPalette) {
         AutoPalette(workingPicture, screenMode);
     }
-    if (!RunConversionPipeline(o.strength).convertedPreview) {
+    if (!ConvertWorkingPicture(o.strength)) {
         reason = "the picture could not be converted";
         return false;
     }

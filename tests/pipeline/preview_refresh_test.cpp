@@ -149,8 +149,8 @@ TEST_F(PreviewRefreshTest, AdjustmentsActAsTheThreeStepsInOrder) {
         float brightness;
         float contrast;
         float gamma;
-    } settings[] = {{0.0F, 0.0F, 0.0F}, {-20.5F, 0.0F, 1.0F}, {31.0F, 80.0F, 0.0F}, {-7.0F, -120.0F, 2.2F},
-                    {200.0F, 259.0F, 0.45F}, {3.5F, 40.0F, 9.0F}};
+    } settings[] = {{0.0F, 0.0F, 0.0F},     {-20.5F, 0.0F, 1.0F},    {31.0F, 80.0F, 0.0F},
+                    {-7.0F, -120.0F, 2.2F}, {200.0F, 259.0F, 0.45F}, {3.5F, 40.0F, 9.0F}};
     for (const auto& s : settings) {
         brightnessOffset = s.brightness;
         contrastAmount = s.contrast;
@@ -167,6 +167,39 @@ TEST_F(PreviewRefreshTest, AdjustmentsActAsTheThreeStepsInOrder) {
         ASSERT_EQ(FindPicture(30)->pixels, FindPicture(sourcePreviewPicture)->pixels)
             << s.brightness << " " << s.contrast << " " << s.gamma;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The converter's conversion without previews gives the desktop program's picture 7.
+TEST_F(PreviewRefreshTest, ConversionWithoutPreviewsGivesTheSamePicture) {
+    const auto source = [] {
+        ASSERT_TRUE(CreatePicture(workingPicture, 301, 187));
+        for (int y = 0; y < 187; ++y) {
+            for (int x = 0; x < 301; ++x) {
+                PlotPixel(workingPicture, x, y,
+                          MakeColour((x * 7) & 0xFF, (y * 5) & 0xFF, ((x + y) * 3) & 0xFF));
+            }
+        }
+    };
+    for (const int mode : {0, 1, 2}) {
+        screenMode = mode;
+        modeWidth = ScreenModeByNumber(mode)->width;
+        brightnessOffset = mode == 1 ? 20.0F : 0.0F;
+        source();
+        ASSERT_TRUE(RunConversionPipeline(70).convertedPreview);
+        const Picture expected = *FindPicture(convertedPicture);
+        DiscardAllPictures();
+        source();
+        ASSERT_TRUE(ConvertWorkingPicture(70));
+        EXPECT_EQ(FindPicture(convertedPicture)->pixels, expected.pixels) << "mode " << mode;
+        EXPECT_FALSE(PictureExists(workingPicture));
+        EXPECT_FALSE(PictureExists(sourcePreviewPicture));
+    }
+    DiscardAllPictures();
+    EXPECT_FALSE(ConvertWorkingPicture(70));
 }
 
 } // namespace
