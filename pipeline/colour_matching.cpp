@@ -1,7 +1,7 @@
 #include "pipeline/colour_matching.h"
 
 #include "pipeline/remap.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <algorithm>
 

@@ -5,7 +5,8 @@
 #include "pipeline/remap_shares.h"
 #include "platform/platform.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <algorithm>
 #include <cstddef>
