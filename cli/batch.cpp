@@ -16,8 +16,6 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 struct Worker {
@@ -32,6 +30,7 @@ bool StartWorker(const ConvertOptions& o, std::size_t input, const std::string& 
     std::vector<std::string> arguments{"quillmorph-cli", "convert", o.inputs[input], output};
     arguments.insert(arguments.end(), o.passedOptions.begin(), o.passedOptions.end());
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
     }
@@ -93,7 +92,7 @@ std::string WorkerReason(int errors, int status) {
 } // namespace
 
 std::string BatchOutputName(const std::string& input, OutputFormat format) {
-    const std::string stem = std::filesystem::path(input).stem().string();
+    std::string stem = std::filesystem::path(input).stem().string();
     switch (format) {
     case OutputFormat::Png:
         return stem + ".png";
