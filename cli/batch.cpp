@@ -91,20 +91,8 @@ std::string WorkerReason(int errors, int status) {
 
 } // namespace
 
-std::string BatchOutputName(const std::string& input, OutputFormat format) {
-    std::string stem = std::filesystem::path(input).stem().string();
-    switch (format) {
-    case OutputFormat::Png:
-        return stem + ".png";
-    case OutputFormat::Jpeg:
-        return stem + ".jpg";
-    case OutputFormat::Bmp:
-        return stem + ".bmp";
-    case OutputFormat::Dump:
-    case OutputFormat::Ssd:
-        break;
-    }
-    return stem;
+std::string BatchOutputName(const std::string& input, ScreenOutputKind format) {
+    return OutputPathFor(std::filesystem::path(input).stem().string(), format);
 }
 
 int ConvertBatch(const ConvertOptions& o) {

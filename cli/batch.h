@@ -8,7 +8,7 @@
 // The file name a picture converted from `input` gets in the output folder: the input's
 // name without its extension, plus the format's extension (none for a dump, whose
 // sidecar adds ".inf").
-std::string BatchOutputName(const std::string& input, OutputFormat format);
+std::string BatchOutputName(const std::string& input, ScreenOutputKind format);
 
 // Converts every input of `options` into options.outputDir, each by a worker process
 // running this program's single-picture convert, at most options.jobs (or one per

@@ -207,7 +207,7 @@ bool ConvertPicture(const ConvertOptions& o, const std::string& input, std::stri
 namespace {
 
 int Convert(const ConvertOptions& o) {
-    if (o.format == OutputFormat::Ssd) {
+    if (o.disc) {
         return ConvertToDisc(o);
     }
     if (!o.outputDir.empty()) {
@@ -220,24 +220,7 @@ int Convert(const ConvertOptions& o) {
     if (!ConvertPicture(o, o.input, reason)) {
         return Fail(reason);
     }
-    bool written = false;
-    switch (o.format) {
-    case OutputFormat::Dump:
-        written = WriteScreenDump(convertedPicture, screenMode, o.output, reason);
-        break;
-    case OutputFormat::Png:
-        written = WriteScreenPicture(convertedPicture, screenMode, o.output, ScreenOutputKind::Png, reason);
-        break;
-    case OutputFormat::Jpeg:
-        written = WriteScreenPicture(convertedPicture, screenMode, o.output, ScreenOutputKind::Jpeg, reason);
-        break;
-    case OutputFormat::Bmp:
-        written = WriteScreenPicture(convertedPicture, screenMode, o.output, ScreenOutputKind::Bmp, reason);
-        break;
-    case OutputFormat::Ssd:
-        break;
-    }
-    return written ? 0 : Fail(reason);
+    return WriteScreenPicture(convertedPicture, screenMode, o.output, o.format, reason) ? 0 : Fail(reason);
 }
 
 int WritePicturePng(int picture, const std::string& path) {

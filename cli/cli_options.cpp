@@ -133,16 +133,15 @@ class Parser {
                 return false;
             }
             const std::string format = Lower(*value);
-            if (format == "dump") {
-                o.format = OutputFormat::Dump;
+            o.disc = format == "ssd";
+            if (format == "dump" || o.disc) {
+                o.format = ScreenOutputKind::Dump;
             } else if (format == "png") {
-                o.format = OutputFormat::Png;
+                o.format = ScreenOutputKind::Png;
             } else if (format == "jpg" || format == "jpeg") {
-                o.format = OutputFormat::Jpeg;
+                o.format = ScreenOutputKind::Jpeg;
             } else if (format == "bmp") {
-                o.format = OutputFormat::Bmp;
-            } else if (format == "ssd") {
-                o.format = OutputFormat::Ssd;
+                o.format = ScreenOutputKind::Bmp;
             } else {
                 return Fail("--format needs dump, png, jpg, bmp or ssd");
             }
@@ -282,7 +281,8 @@ ParsedCommand ParseArguments(const std::vector<std::string>& arguments) {
             const bool discOption = argument == "--mode" || argument == "--palette";
             if (first == "info" || files == 0 || (first == "decode" && argument != "--mode") ||
                 (first == "disc" && !discOption)) {
-                result.error = "unknown option '" + argument + "' for " + first;
+                result.error = "unknown option '" + argument + "' for ";
+                result.error += first;
                 return result;
             }
             const std::size_t start = i;
@@ -300,7 +300,7 @@ ParsedCommand ParseArguments(const std::vector<std::string>& arguments) {
     }
     if (!result.options.outputDir.empty()) {
         // Every name is an input; each is written into the folder under its own name.
-        if (result.options.format == OutputFormat::Ssd) {
+        if (result.options.disc) {
             result.error =
                 "--output-dir writes one file per picture; a disc is one file (leave out --format ssd)";
         } else if (names.empty()) {
@@ -316,8 +316,7 @@ ParsedCommand ParseArguments(const std::vector<std::string>& arguments) {
         return result;
     }
     // A disc takes any number of pictures before its own name.
-    const bool severalInputs =
-        first == "disc" || (first == "convert" && result.options.format == OutputFormat::Ssd);
+    const bool severalInputs = first == "disc" || (first == "convert" && result.options.disc);
     if (severalInputs ? names.size() < files : names.size() != files) {
         result.error = first + " needs " + (severalInputs ? "at least " : "") + std::to_string(files) +
                        (files == 1 ? " file name" : " file names");

@@ -1,6 +1,8 @@
 // Parsing of the command-line converter's arguments into plain settings.
 #pragma once
 
+#include "screen/dump_writer.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,11 +24,9 @@ enum class EditKind {
 
 // One picture edit, applied to the loaded picture in the order given.
 struct Edit {
-    EditKind kind;
+    EditKind kind = EditKind::Brightness;
     float amount = 0.0F; // brightness offset, contrast amount or gamma
 };
-
-enum class OutputFormat { Dump, Png, Jpeg, Bmp, Ssd };
 
 struct ConvertOptions {
     std::string input;               // the first input
@@ -41,7 +41,8 @@ struct ConvertOptions {
     int lines = 256;
     std::vector<int> palette; // physical colours for logical colours 0..n-1
     bool autoPalette = false;
-    OutputFormat format = OutputFormat::Dump;
+    ScreenOutputKind format = ScreenOutputKind::Dump; // what the picture is written as
+    bool disc = false;                                // --format ssd: one disc of every input
     std::vector<Edit> edits;
     std::string outputDir; // convert: every name is an input, written into this folder
     int jobs = 0;          // worker processes for --output-dir; 0 for one per processor

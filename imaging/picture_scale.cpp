@@ -82,7 +82,7 @@ void VerticalPass(const std::vector<std::uint32_t>& horizontal, const std::vecto
     const std::uint64_t area =
         static_cast<std::uint64_t>(source.width) * static_cast<std::uint64_t>(source.height);
     std::vector<Sum> sums(lanesPerRow);
-    const double divisor = static_cast<double>(2 * area);
+    const auto divisor = static_cast<double>(2 * area);
     for (int y = 0; y < result.height; ++y) {
         const Span& span = rows[static_cast<std::size_t>(y)];
         std::fill(sums.begin(), sums.end(), 0);
@@ -102,7 +102,7 @@ void VerticalPass(const std::vector<std::uint32_t>& horizontal, const std::vecto
             // 2^53, and a quotient just under an integer k is at least 1 / (2 area) below
             // it, a gap far wider than the rounding of a quotient below 256.
             const auto channel = [&](int c) {
-                const double numerator = static_cast<double>(
+                const auto numerator = static_cast<double>(
                     2 * static_cast<std::uint64_t>(
                             sums[4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(c)]) +
                     area);

@@ -46,7 +46,7 @@ ColourValue FindNearestColour(ColourValue colour, int mode, int count) {
         return 0;
     }
     const auto row = std::span<const ColourValue>(palette).subspan(
-        static_cast<std::size_t>(mode * kPaletteColumns), kPaletteColumns);
+        static_cast<std::size_t>(mode) * kPaletteColumns, kPaletteColumns);
     return NearestColourIn(colour,
                            row.first(static_cast<std::size_t>(std::clamp(count, 0, kPaletteColumns))));
 }

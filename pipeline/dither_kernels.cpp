@@ -130,14 +130,14 @@ std::span<const std::uint8_t> StoredDitherKernels() {
 void LoadDitherKernels() {
     Cursor cursor{StoredDitherKernels()};
     while (cursor.ok) {
-        const int index = static_cast<std::int8_t>(cursor.Byte());
+        const int index = cursor.Byte(); // a signed byte: from 128 up it is negative
         std::string name;
         for (std::uint8_t c = cursor.Byte(); c != 0 && cursor.ok; c = cursor.Byte()) {
             name += static_cast<char>(c);
         }
         const std::int16_t width = cursor.Int16();
         const std::int16_t height = cursor.Int16();
-        if (!cursor.ok || index < 0 || width < 0 || height < 0 || width * height > 256) {
+        if (!cursor.ok || index > 127 || width < 0 || height < 0 || width * height > 256) {
             return; // never for the program's own data; guards the table all the same
         }
         DitherKernel& kernel = ditherTable[static_cast<std::size_t>(index)];

@@ -90,7 +90,7 @@ int RemapImage(int picture, int mode, int method, int strength, int serpentine) 
     const DitherKernel& kernel =
         method >= 0 && method < kDitherTableSize ? ditherTable[static_cast<std::size_t>(method)] : noKernel;
     const auto colours = std::span<const ColourValue>(palette).subspan(
-        static_cast<std::size_t>(mode * kPaletteColumns), static_cast<std::size_t>(screen->colourCount));
+        static_cast<std::size_t>(mode) * kPaletteColumns, static_cast<std::size_t>(screen->colourCount));
 
     bool converted = false;
     SetWindowEnabled(mainWindow, false);

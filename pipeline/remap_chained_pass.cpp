@@ -52,8 +52,7 @@ NextShares BuildNextShares(const std::array<Channels, 2>& entries, float weight,
         const int channels[3] = {entries[p].blue, entries[p].green, entries[p].red};
         for (std::size_t k = 0; k < 3; ++k) {
             for (int v = 0; v < 256; ++v) {
-                const int share =
-                    ShareOf(error[static_cast<std::size_t>(v - channels[k] + kDifferenceOffset)], weight);
+                const int share = ShareOf(error[DifferenceIndex(v - channels[k])], weight);
                 shares[p][k][static_cast<std::size_t>(v)] =
                     static_cast<unsigned>(share + static_cast<int>(kShareBias));
             }
@@ -211,8 +210,8 @@ template <WindowMode Mode, std::size_t Rows, bool Next>
 void ChainedPass(std::span<const BufferWord> source, std::span<BufferWord> target, int width, int height,
                  const ChainedPlan& plan, const std::vector<WindowRow>& rows, bool serpentine) {
     const int reach = rows.empty() ? 0 : rows.back().dy;
-    const auto ringRows = static_cast<std::size_t>(reach + 1);
-    const std::size_t stride = static_cast<std::size_t>(width) + 2 * kMargin;
+    const std::size_t ringRows = static_cast<std::size_t>(reach) + 1;
+    const std::size_t stride = static_cast<std::size_t>(width) + (2 * static_cast<std::size_t>(kMargin));
     std::vector<BufferWord> ring(ringRows * stride, 0u);
     const auto w = static_cast<std::size_t>(width);
     const auto slot = [&](int y) {

@@ -35,9 +35,9 @@ void WindowRowPass(BufferWord* line, int width, const std::array<Channels, Count
         const Channels c = ChannelsOfWord(line[x]);
         const Channels q = NearestOf<Count>(c, entries);
         line[x] = WordOf(q.red, q.green, q.blue);
-        const auto dr = static_cast<std::size_t>(c.red - q.red + kDifferenceOffset);
-        const auto dg = static_cast<std::size_t>(c.green - q.green + kDifferenceOffset);
-        const auto db = static_cast<std::size_t>(c.blue - q.blue + kDifferenceOffset);
+        const std::size_t dr = DifferenceIndex(c.red - q.red);
+        const std::size_t dg = DifferenceIndex(c.green - q.green);
+        const std::size_t db = DifferenceIndex(c.blue - q.blue);
 #pragma GCC unroll 8
         for (std::size_t k = 0; k < rows; ++k) {
             const Lane& lane = lanes[k];

@@ -8,7 +8,7 @@ PaddedPicture Pad(std::span<const BufferWord> pixels, int width, int height, int
     PaddedPicture padded;
     padded.width = width;
     padded.height = height;
-    padded.stride = static_cast<std::size_t>(width) + 2 * kMargin;
+    padded.stride = static_cast<std::size_t>(width) + (2 * static_cast<std::size_t>(kMargin));
     padded.words.assign(padded.stride * static_cast<std::size_t>(height + spareRows), 0u);
     for (int y = 0; y < height; ++y) {
         const BufferWord* in = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);

@@ -45,9 +45,9 @@ void PlainPass(std::span<BufferWord> pixels, int width, int height, const std::v
             const Channels q = entries[NearestEntry<Count>(c, entries.data(), entries.size())];
             pixels[index(x, y)] = WordOf(q.red, q.green, q.blue);
 
-            const auto dr = static_cast<std::size_t>(c.red - q.red + kDifferenceOffset);
-            const auto dg = static_cast<std::size_t>(c.green - q.green + kDifferenceOffset);
-            const auto db = static_cast<std::size_t>(c.blue - q.blue + kDifferenceOffset);
+            const std::size_t dr = DifferenceIndex(c.red - q.red);
+            const std::size_t dg = DifferenceIndex(c.green - q.green);
+            const std::size_t db = DifferenceIndex(c.blue - q.blue);
             for (const Share& share : shares) {
                 const int tx = x + direction * share.dx;
                 const int ty = y + share.dy;

@@ -13,7 +13,7 @@ ErrorTable ScaledErrors(int strength) {
     ErrorTable error{};
     for (int difference = -255; difference <= 255; ++difference) {
         // An integer times a single-precision value is exact in double precision.
-        error[static_cast<std::size_t>(difference + kDifferenceOffset)] =
+        error[DifferenceIndex(difference)] =
             static_cast<int>(RoundHalfEven(static_cast<double>(difference) * static_cast<double>(s)));
     }
     return error;
@@ -35,7 +35,9 @@ std::vector<Cell> WeightCells(const DitherKernel& kernel) {
     const int origin = KernelOriginColumn(kernel);
     for (int row = 0; row < kernel.height; ++row) {
         for (int column = 0; column < kernel.width; ++column) {
-            const float weight = kernel.cells[static_cast<std::size_t>(row * kernel.width + column)];
+            const float weight =
+                kernel.cells[(static_cast<std::size_t>(row) * static_cast<std::size_t>(kernel.width)) +
+                             static_cast<std::size_t>(column)];
             if ((row != 0 || column != origin) && weight != 0.0F) {
                 cells.push_back({column - origin, row, weight});
             }
@@ -64,7 +66,7 @@ std::optional<std::vector<WindowRow>> PlanWindows(const std::vector<Cell>& cells
         row.width = high - low < 4 ? 4 : 8;
         row.forwardStart = low;
         row.reversedStart = -(low + row.width - 1);
-        const auto entry = static_cast<std::size_t>(2 * row.width);
+        const auto entry = 2 * static_cast<std::size_t>(row.width);
         row.forward.assign(kDifferenceRange * entry, 0);
         row.reversed.assign(kDifferenceRange * entry, 0);
         for (std::size_t k = first; k < last; ++k) {

@@ -14,6 +14,12 @@ namespace remap_detail {
 
 // Channel differences run from -255 to 255; tables are indexed by difference + 255.
 constexpr int kDifferenceOffset = 255;
+
+// The slot of a channel difference (-255 to 255) in a table indexed by difference.
+constexpr std::size_t DifferenceIndex(int difference) {
+    return static_cast<std::size_t>(difference +
+                                    kDifferenceOffset); // NOLINT(bugprone-misplaced-widening-cast)
+}
 constexpr std::size_t kDifferenceRange = 511;
 
 using ErrorTable = std::array<int, kDifferenceRange>;

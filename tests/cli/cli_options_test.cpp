@@ -44,7 +44,7 @@ TEST(CliOptionsTest, ConvertTakesEveryOptionAndKeepsEditsInOrder) {
     EXPECT_TRUE(o.serpentine && o.stretch && o.rawScaling);
     EXPECT_EQ(o.lines, 200);
     EXPECT_EQ(o.palette, (std::vector<int>{0, 1, 3, 7}));
-    EXPECT_EQ(o.format, OutputFormat::Png);
+    EXPECT_EQ(o.format, ScreenOutputKind::Png);
     ASSERT_EQ(o.edits.size(), 4u);
     EXPECT_EQ(o.edits[0].kind, EditKind::Gamma);
     EXPECT_EQ(o.edits[0].amount, 2.0F);
@@ -62,7 +62,7 @@ TEST(CliOptionsTest, DefaultsMatchTheDesktopProgram) {
     EXPECT_EQ(parsed.options.strength, 50);
     EXPECT_EQ(parsed.options.lines, 256);
     EXPECT_FALSE(parsed.options.serpentine || parsed.options.stretch || parsed.options.rawScaling);
-    EXPECT_EQ(parsed.options.format, OutputFormat::Dump);
+    EXPECT_EQ(parsed.options.format, ScreenOutputKind::Dump);
 }
 
 TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
