@@ -2,6 +2,7 @@
 
 #include "imaging/byte_cursor.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -66,9 +67,12 @@ std::optional<GifLayout> ReadGifLayout(std::span<const std::uint8_t> file) {
     return std::nullopt;
 }
 
-bool GifCanHoldFrame(const GifLayout& layout, std::size_t fileBytes) {
+bool GifCanHoldPicture(const GifLayout& layout, std::size_t fileBytes) {
     constexpr std::uint64_t kPixelsPerByte = 2730;
+    const auto area = [](int width, int height) {
+        return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    };
     const std::uint64_t pixels =
-        static_cast<std::uint64_t>(layout.frameWidth) * static_cast<std::uint64_t>(layout.frameHeight);
+        std::max(area(layout.frameWidth, layout.frameHeight), area(layout.screenWidth, layout.screenHeight));
     return pixels / kPixelsPerByte <= fileBytes;
 }

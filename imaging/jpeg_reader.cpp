@@ -16,6 +16,12 @@ namespace {
 // the same count. Each scan costs a pass over the coefficients, so a few bytes that
 // repeat one scan thousands of times would otherwise cost minutes.
 constexpr int kMaxScans = 500;
+// Each scan visits every block of its components, however few bytes it takes: with
+// arithmetic coding or end-of-band runs a file of a few kilobytes can hold hundreds of
+// scans over millions of blocks. A progressive file whose scans would visit more blocks
+// than this in all is refused; a picture at the size limit read in ten scans needs
+// about a third of it.
+constexpr std::uint64_t kMaxBlockVisits = std::uint64_t{1} << 27;
 // libjpeg's own working memory (a progressive picture's coefficients above all).
 constexpr long kMaxLibjpegMemory = 256L * 1024 * 1024;
 
@@ -81,12 +87,25 @@ bool CanHoldBlocks(const jpeg_decompress_struct& info, std::size_t fileBytes) {
     return fewest / 8 <= fileBytes;
 }
 
+std::uint64_t BlocksInScan(const jpeg_decompress_struct& info) {
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        blocks +=
+            std::uint64_t{info.cur_comp_info[i]->width_in_blocks} * info.cur_comp_info[i]->height_in_blocks;
+    }
+    return blocks;
+}
+
 // A progressive file is read scan by scan in buffered-image mode, so that decoding can
-// stop at the scan limit or at a warning and still show what the earlier scans hold.
+// stop at the scan limits or at a warning and still show what the earlier scans hold.
 bool ConsumeScans(jpeg_decompress_struct& info, const JpegError& error) {
+    std::uint64_t visits = BlocksInScan(info); // the first scan's header is read already
     for (;;) {
         const int status = jpeg_consume_input(&info);
-        if (info.input_scan_number > kMaxScans) {
+        if (status == JPEG_REACHED_SOS) {
+            visits += BlocksInScan(info);
+        }
+        if (info.input_scan_number > kMaxScans || visits > kMaxBlockVisits) {
             return false;
         }
         if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED || error.warned) {

@@ -1,6 +1,7 @@
 #include "imaging/tiff_reader.h"
 
 #include "imaging/picture_orientation.h"
+#include "imaging/reader_support.h"
 
 #include <algorithm>
 #include <cstring>
@@ -121,6 +122,52 @@ int OrientationOf(TIFF* tiff) {
     return orientation;
 }
 
+// The most stored pixel bytes one byte of the file can stand for under the compressions
+// whose densest form is known: stored data one, a PackBits run of 128 bytes in two,
+// a deflate match of 258 bytes in two bits, an LZW code of at most 12 bits for at most
+// 4094 bytes. Nothing for the rest (fax codings, JPEG, LZMA...).
+std::optional<std::uint64_t> MaxBytesPerFileByte(std::uint16_t compression) {
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return 1;
+    case COMPRESSION_PACKBITS:
+        return 64;
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+        return 1032;
+    case COMPRESSION_LZW:
+        return 2730;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Whether the file could hold the pixel data its first directory promises: all of it at
+// the compression's densest, or, for a compression without a known densest form, some
+// data of at least one strip or tile inside the file.
+bool CanHoldPixels(TIFF* tiff, std::uint32_t width, std::uint32_t height, std::size_t fileBytes) {
+    std::uint16_t compression = COMPRESSION_NONE;
+    std::uint16_t samples = 1;
+    std::uint16_t bits = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    if (const std::optional<std::uint64_t> expansion = MaxBytesPerFileByte(compression)) {
+        std::uint64_t rowBits = 0;
+        std::uint64_t total = 0;
+        return !__builtin_mul_overflow(std::uint64_t{width}, std::uint64_t{samples} * bits, &rowBits) &&
+               !__builtin_mul_overflow((rowBits + 7) / 8, std::uint64_t{height}, &total) &&
+               total / *expansion <= fileBytes;
+    }
+    const std::uint32_t striles = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    for (std::uint32_t i = 0; i < striles; ++i) {
+        if (TIFFGetStrileOffset(tiff, i) < fileBytes && TIFFGetStrileByteCount(tiff, i) > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 ReaderCheck CheckTiff(std::span<const std::uint8_t> file) {
@@ -139,10 +186,13 @@ ReaderCheck CheckTiff(std::span<const std::uint8_t> file) {
         return {};
     }
     // Orientations 5 to 8 exchange the stored rows and columns.
-    if (OrientationOf(tiff.get()) >= 5) {
-        return {true, height, width};
+    const bool swaps = OrientationOf(tiff.get()) >= 5;
+    ReaderCheck check{true, static_cast<std::int64_t>(swaps ? height : width),
+                      static_cast<std::int64_t>(swaps ? width : height)};
+    if (!CanHoldPixels(tiff.get(), width, height, file.size())) {
+        check.refusal = FileTooShortRefusal(check.width, check.height);
     }
-    return {true, width, height};
+    return check;
 }
 
 std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
@@ -158,7 +208,7 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     std::uint32_t height = 0;
     if (TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
         TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1 ||
-        !IsAcceptablePictureSize(width, height)) {
+        !IsAcceptablePictureSize(width, height) || !CanHoldPixels(tiff.get(), width, height, file.size())) {
         return std::nullopt;
     }
     char message[1024] = {};

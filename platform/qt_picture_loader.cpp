@@ -2,6 +2,7 @@
 
 #include "imaging/bmp_header.h"
 #include "imaging/gif_layout.h"
+#include "imaging/icon_directory.h"
 #include "imaging/reader_support.h"
 #include "platform/quiet_output.h"
 
@@ -75,11 +76,11 @@ struct OpenReader {
     OpenReader& operator=(const OpenReader&) = delete;
 
     bool Recognised() { return reader.canRead() && IsOneOf(reader.format(), formats); }
+    bool IsIcon() { return reader.format() == "ico" || reader.format() == "cur"; }
 
     // Icons and cursors hold several images; the one with the most pixels is taken.
     void ChooseImage() {
-        const QByteArray format = reader.format();
-        if (format != "ico" && format != "cur") {
+        if (!IsIcon()) {
             return;
         }
         const int count = reader.imageCount();
@@ -103,7 +104,7 @@ struct OpenReader {
 ReaderCheck CheckWithQt(std::span<const std::uint8_t> file, FormatList formats) {
     const QuietMessages quiet;
     OpenReader open(file, formats);
-    if (!open.Recognised()) {
+    if (!open.Recognised() || (open.IsIcon() && !LooksLikeIconDirectory(file))) {
         return {};
     }
     open.ChooseImage();
@@ -120,7 +121,7 @@ ReaderCheck CheckWithQt(std::span<const std::uint8_t> file, FormatList formats) 
         }
         check.width = layout->screenWidth;
         check.height = layout->screenHeight;
-        fillable = GifCanHoldFrame(*layout, file.size());
+        fillable = GifCanHoldPicture(*layout, file.size());
     }
     if (!fillable) {
         check.refusal = FileTooShortRefusal(check.width, check.height);
@@ -188,7 +189,7 @@ QImage OnLogicalScreen(QImage image, const GifLayout& layout) {
 std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatList formats) {
     const QuietMessages quiet;
     OpenReader open(file, formats);
-    if (!open.Recognised()) {
+    if (!open.Recognised() || (open.IsIcon() && !LooksLikeIconDirectory(file))) {
         return std::nullopt;
     }
     open.ChooseImage();
@@ -202,7 +203,7 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
     const bool bmp = open.reader.format() == "bmp";
     const std::optional<GifLayout> layout = gif ? ReadGifLayout(file) : std::nullopt;
     if (gif && (!layout || !IsAcceptablePictureSize(layout->screenWidth, layout->screenHeight) ||
-                !GifCanHoldFrame(*layout, file.size()))) {
+                !GifCanHoldPicture(*layout, file.size()))) {
         return std::nullopt;
     }
     QImage image;

@@ -1,4 +1,5 @@
 #include "imaging/file_helpers.h"
+#include "imaging/own_readers_support.h"
 #include "imaging/png_reader.h"
 #include "imaging/tiff_reader.h"
 
@@ -111,6 +112,13 @@ TEST(TiffReader, DeclinesOtherFilesAndHugeSizes) {
     EXPECT_TRUE(check.accepted);
     EXPECT_EQ(check.width, 40000);
     EXPECT_FALSE(DecodeTiff(file));
+}
+
+TEST(TiffReader, MalformedFilesFailCleanlyOrAreRefusedFromTheirHeader) {
+    EXPECT_GT(CheckMalformedFiles(
+                  "tiff", [](std::span<const std::uint8_t> file) { return DecodeTiff(file); },
+                  [](std::span<const std::uint8_t> file) { return CheckTiff(file); }),
+              0);
 }
 
 TEST(TiffReader, SurvivesTruncationAndFlippedBytes) {
