@@ -49,3 +49,44 @@ bool LooksLikeIconDirectory(std::span<const std::uint8_t> file) {
     }
     return true;
 }
+
+std::optional<std::vector<std::uint8_t>> IconTransparencyMask(std::span<const std::uint8_t> file, int index,
+                                                              int width, int height) {
+    if (!LooksLikeIconDirectory(file) || index < 0 || width <= 0 || height <= 0) {
+        return std::nullopt;
+    }
+    ByteCursor entry(file, kDirectoryHeader + kEntryBytes * static_cast<std::size_t>(index) + 12);
+    const std::uint32_t offset = entry.U32LE();
+    ByteCursor header(file, offset);
+    const std::uint32_t headerSize = header.U32LE();
+    const std::uint32_t storedWidth = header.U32LE();
+    const std::uint32_t storedHeight = header.U32LE(); // the colour rows and the mask's
+    header.Skip(2);                                    // planes
+    const unsigned bits = header.U16LE();
+    const std::uint32_t compression = header.U32LE();
+    header.Skip(12); // image size, resolution
+    const std::uint32_t coloursUsed = header.U32LE();
+    if (!entry.ok || !header.ok || headerSize < 40 || headerSize == 0x474E5089u || bits == 0 || bits >= 32 ||
+        compression != 0 || storedWidth != static_cast<std::uint32_t>(width) ||
+        storedHeight != 2 * static_cast<std::uint32_t>(height)) {
+        return std::nullopt;
+    }
+    const std::uint64_t palette = bits <= 8 ? (coloursUsed != 0 ? coloursUsed : 1u << bits) : 0;
+    const std::uint64_t colourRow = (std::uint64_t{storedWidth} * bits + 31) / 32 * 4;
+    const std::uint64_t maskRow = (std::uint64_t{storedWidth} + 31) / 32 * 4;
+    const std::uint64_t maskStart = std::uint64_t{offset} + headerSize + palette * 4 + colourRow * height;
+    if (maskStart + maskRow * height > file.size()) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> mask(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        // Rows are stored bottom row first, the leftmost pixel in each byte's top bit.
+        const std::uint8_t* row =
+            file.data() + maskStart + maskRow * static_cast<std::uint64_t>(height - 1 - y);
+        for (int x = 0; x < width; ++x) {
+            mask[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                 static_cast<std::size_t>(x)] = (row[x / 8] >> (7 - x % 8)) & 1u;
+        }
+    }
+    return mask;
+}

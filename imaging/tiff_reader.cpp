@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <tiffio.h>
+#include <vector>
 
 namespace {
 
@@ -168,6 +169,64 @@ bool CanHoldPixels(TIFF* tiff, std::uint32_t width, std::uint32_t height, std::s
     return false;
 }
 
+// libtiff turns CIE L*a*b* into the RGB of a D65 display through XYZ relative to the
+// file's white point (D50 when the file names none) without adapting one white to the
+// other, so white comes out yellow. Taking the display's white as the file's maps
+// white to white, as colour-managed decoders do.
+void AdaptLabWhite(TIFF* tiff) {
+    std::uint16_t photometric = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+    if (photometric == PHOTOMETRIC_CIELAB) {
+        float d65[2] = {0.3127F, 0.3290F};
+        TIFFSetField(tiff, TIFFTAG_WHITEPOINT, d65);
+    }
+}
+
+// libtiff's RGBA reading drops the alpha sample of grey and palette pictures (its own
+// reading keeps it only for RGB); for 8-bit interleaved samples it is read from the
+// strips here and composed onto black, as for every other picture with alpha.
+void ComposeGreyOrPaletteAlpha(TIFF* tiff, Picture& picture) {
+    std::uint16_t photometric = 0;
+    std::uint16_t samples = 1;
+    std::uint16_t bits = 1;
+    std::uint16_t planar = PLANARCONFIG_CONTIG;
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extra = nullptr;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    const bool greyOrPalette = photometric == PHOTOMETRIC_MINISBLACK ||
+                               photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_PALETTE;
+    if (!greyOrPalette || samples != 2 || bits != 8 || planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tiff) ||
+        extraCount != 1 || extra == nullptr || extra[0] != EXTRASAMPLE_UNASSALPHA) {
+        return;
+    }
+    std::uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    const tmsize_t stripSize = TIFFStripSize(tiff);
+    if (stripSize <= 0 || rowsPerStrip == 0) {
+        return;
+    }
+    std::vector<std::uint8_t> strip(static_cast<std::size_t>(stripSize));
+    const auto width = static_cast<std::size_t>(picture.width);
+    for (std::uint32_t s = 0; s < TIFFNumberOfStrips(tiff); ++s) {
+        const tmsize_t got = TIFFReadEncodedStrip(tiff, s, strip.data(), stripSize);
+        const std::uint64_t firstRow = std::uint64_t{s} * rowsPerStrip;
+        for (std::size_t i = 0; got > 0 && 2 * i + 1 < static_cast<std::size_t>(got); ++i) {
+            const std::uint64_t row = firstRow + i / width;
+            if (row >= static_cast<std::uint64_t>(picture.height)) {
+                break;
+            }
+            BufferWord& word = picture.pixels[static_cast<std::size_t>(row) * width + i % width];
+            const unsigned alpha = strip[2 * i + 1];
+            const auto scale = [alpha](unsigned channel) { return (channel * alpha + 127) / 255; };
+            word = BufferWordOf(scale((word >> 16) & 0xFFu), scale((word >> 8) & 0xFFu), scale(word & 0xFFu));
+        }
+    }
+}
+
 } // namespace
 
 ReaderCheck CheckTiff(std::span<const std::uint8_t> file) {
@@ -227,6 +286,7 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     // if they were 1 to 4; so the rows are read as stored and turned here, all eight ways.
     const int orientation = OrientationOf(tiff.get());
     TIFFSetField(tiff.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    AdaptLabWhite(tiff.get());
     if (TIFFReadRGBAImageOriented(tiff.get(), width, height, picture.pixels.data(), ORIENTATION_TOPLEFT, 0) !=
         1) {
         return std::nullopt;
@@ -234,6 +294,7 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     for (BufferWord& word : picture.pixels) {
         word = SwapRedBlue(word);
     }
+    ComposeGreyOrPaletteAlpha(tiff.get(), picture);
     return Orient(std::move(picture), orientation);
 }
 

@@ -75,8 +75,15 @@ struct OpenReader {
     OpenReader(const OpenReader&) = delete;
     OpenReader& operator=(const OpenReader&) = delete;
 
-    bool Recognised() { return reader.canRead() && IsOneOf(reader.format(), formats); }
-    bool IsIcon() { return reader.format() == "ico" || reader.format() == "cur"; }
+    QByteArray format; // as recognised: the reader forgets it once it has moved or read
+
+    bool Recognised() {
+        format = reader.canRead() ? reader.format() : QByteArray();
+        return IsOneOf(format, formats);
+    }
+    bool IsIcon() const { return format == "ico" || format == "cur"; }
+
+    int chosen = 0; // the icon's directory entry being read
 
     // Icons and cursors hold several images; the one with the most pixels is taken.
     void ChooseImage() {
@@ -98,6 +105,7 @@ struct OpenReader {
             }
         }
         reader.jumpToImage(best);
+        chosen = best;
     }
 };
 
@@ -201,6 +209,8 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
     // The reader forgets the format once it has read.
     const bool gif = open.reader.format() == "gif";
     const bool bmp = open.reader.format() == "bmp";
+    const bool icon = open.IsIcon();
+    const int chosen = open.chosen;
     const std::optional<GifLayout> layout = gif ? ReadGifLayout(file) : std::nullopt;
     if (gif && (!layout || !IsAcceptablePictureSize(layout->screenWidth, layout->screenHeight) ||
                 !GifCanHoldPicture(*layout, file.size()))) {
@@ -214,9 +224,15 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
     if (image.isNull() || !IsAcceptablePictureSize(image.width(), image.height())) {
         return std::nullopt;
     }
-    if (bmp && !image.hasAlphaChannel()) {
-        if (const std::optional<std::array<int, 3>> widths = BmpSixteenBitFieldWidths(file)) {
+    if (bmp) {
+        // A bitmap stored without bit fields has no alpha, whatever masks a version 4 or 5
+        // header lists; Qt takes the alpha mask all the same.
+        const std::optional<BmpHeader> header = ReadBmpHeader(file);
+        if (header && header->compression == 0 && image.hasAlphaChannel()) {
             image.convertTo(QImage::Format_RGB32);
+        }
+        if (const std::optional<std::array<int, 3>> widths = BmpSixteenBitFieldWidths(file)) {
+            image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
             WidenSixteenBitFields(image, *widths);
         }
     }
@@ -224,6 +240,20 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
     image.convertTo(QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) {
         return std::nullopt;
+    }
+    // Qt shows the colours of a bitmap icon below 32 bits without its AND mask, where
+    // the mask makes the icon transparent (black here).
+    if (icon) {
+        if (const auto mask = IconTransparencyMask(file, chosen, image.width(), image.height())) {
+            for (int y = 0; y < image.height(); ++y) {
+                auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+                for (int x = 0; x < image.width(); ++x) {
+                    if ((*mask)[std::size_t(y) * std::size_t(image.width()) + std::size_t(x)] != 0) {
+                        row[x] = 0;
+                    }
+                }
+            }
+        }
     }
     if (gif) {
         image = OnLogicalScreen(std::move(image), *layout);
