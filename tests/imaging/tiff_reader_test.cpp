@@ -76,6 +76,12 @@ TEST(TiffReader, DecodesRgbGreyAndAlphaTopLeftFirst) {
     picture = DecodeTiff(MakeTestTiff(alpha, folder));
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->pixels, (std::vector<BufferWord>{0x0A141E, 0}));
+
+    // libtiff itself drops the alpha sample of grey pictures.
+    TestTiffSpec greyAlpha{2, 1, 2, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, true, {200, 255, 200, 51}};
+    picture = DecodeTiff(MakeTestTiff(greyAlpha, folder));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels, (std::vector<BufferWord>{0xC8C8C8, 0x282828}));
 }
 
 TEST(TiffReader, DeclinesOtherFilesAndHugeSizes) {

@@ -92,6 +92,34 @@ TEST(QtPictureLoader, HeadersTheirFileCannotFillAreRefused) {
     EXPECT_TRUE(check.accepted);
     EXPECT_NE(check.refusal, "");
     EXPECT_FALSE(QtBitmapReader().decode(bmp, ""));
+
+    // A 12000 x 12000 logical screen around a one-pixel frame, in 32 bytes.
+    const std::vector<std::uint8_t> gif =
+        ReadBytes(std::filesystem::path(QUILLMORPH_TEST_DATA) / "malformed" / "gif" /
+                  "too-short-screen-12000-square.gif");
+    const ReaderCheck gifCheck = QtPictureReader().check(gif, "");
+    EXPECT_EQ(gifCheck.width, 12000);
+    EXPECT_NE(gifCheck.refusal, "");
+    EXPECT_FALSE(QtPictureReader().decode(gif, ""));
+}
+
+TEST(QtPictureLoader, IconsShowTheirMaskAndTargaFilesAreNoIcons) {
+    // One 2 x 1 icon of 24 bits a pixel, white and red; its AND mask hides the white pixel.
+    std::vector<std::uint8_t> ico = {0, 0, 1, 0, 1, 0, 2, 1, 0, 0, 1, 0, 24, 0, 48, 0, 0, 0, 22, 0, 0, 0};
+    const std::vector<std::uint8_t> header = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
+    ico.insert(ico.end(), header.begin(), header.end());
+    ico.resize(ico.size() + 24); // no compression, sizes, resolution, colours
+    const std::vector<std::uint8_t> pixels = {0xFF, 0xFF, 0xFF, 0, 0, 0xFF, 0, 0, 0x80, 0, 0, 0};
+    ico.insert(ico.end(), pixels.begin(), pixels.end());
+    ASSERT_EQ(ico.size(), 22u + 40 + 8 + 4);
+    const auto icon = QtIconReader().decode(ico, "");
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->pixels, (std::vector<BufferWord>{0, 0xFF0000}));
+
+    // An uncompressed Targa file without identification field begins 00 00 02 00, as a
+    // cursor does.
+    std::vector<std::uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0x20, 0, 0, 0xFF};
+    EXPECT_FALSE(QtIconReader().check(tga, "").accepted);
 }
 
 TEST(QtPictureLoader, SixteenBitBitmapsReachFullWhite) {

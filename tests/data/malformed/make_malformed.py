@@ -145,3 +145,16 @@ write(tf, "too-short-stored-header-alone.tif", tiff(30000, 4000, 1, strip_bytes=
 write(tf, "too-short-deflate-few-bytes.tif", tiff(30000, 4000, 8, bytes([0x78, 0x9C, 3, 0, 0, 0, 0, 1])))
 write(tf, "too-short-fax-strip-beyond-end.tif", tiff(30000, 4000, 4, strip_offset=1 << 20, strip_bytes=500))
 write(tf, "decodes-stored-2-by-2.tif", tiff(2, 2, 1, bytes([0, 85, 170, 255])))
+
+
+# GIF ------------------------------------------------------------------------------
+
+def gif(screen_w, screen_h, frame_w, frame_h):
+    """A GIF with a two-colour table and one frame of colour 0 (LZW, minimum code size 2)."""
+    header = b"GIF89a" + struct.pack("<HHBBB", screen_w, screen_h, 0x80, 0, 0) + bytes([0, 0, 0, 255, 255, 255])
+    frame = b"\x2c" + struct.pack("<HHHHB", 0, 0, frame_w, frame_h, 0) + bytes([2, 2, 0x44, 0x01, 0])
+    return header + frame + b"\x3b"
+
+
+gf = "gif"
+write(gf, "too-short-screen-12000-square.gif", gif(12000, 12000, 1, 1))
