@@ -55,9 +55,12 @@ std::optional<GifLayout> ReadGifLayout(std::span<const std::uint8_t> file) {
             if (!cursor.ok) {
                 return std::nullopt;
             }
-            if (layout.screenWidth == 0 || layout.screenHeight == 0) {
-                layout.screenWidth = layout.frameWidth;
-                layout.screenHeight = layout.frameHeight;
+            // A side of zero reaches as far as the frame does, as Qt draws it.
+            if (layout.screenWidth == 0) {
+                layout.screenWidth = layout.frameLeft + layout.frameWidth;
+            }
+            if (layout.screenHeight == 0) {
+                layout.screenHeight = layout.frameTop + layout.frameHeight;
             }
             return layout;
         } else {
