@@ -6,7 +6,7 @@
 #include "pipeline/preview_refresh.h"
 #include "pipeline/remap.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <benchmark/benchmark.h>
 #include <random>

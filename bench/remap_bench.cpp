@@ -30,7 +30,8 @@ void Remap(benchmark::State& state, int width, int height, int colourCount) {
     LoadDitherKernels();
     const int method = static_cast<int>(state.range(0));
     const std::vector<BufferWord> source = Photo(width, height);
-    const std::span<const ColourValue> colours(physicalColours.data(), static_cast<std::size_t>(colourCount));
+    const std::span<const ColourValue> colours(kPhysicalColours.data(),
+                                               static_cast<std::size_t>(colourCount));
     std::vector<BufferWord> pixels;
     for (auto _ : state) {
         pixels = source;

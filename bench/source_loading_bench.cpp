@@ -6,7 +6,7 @@
 #include "pipeline/picture_readers.h"
 #include "pipeline/source_loading.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>

@@ -20,13 +20,12 @@
 #include "screen/dump_reader.h"
 #include "screen/dump_writer.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -165,17 +164,17 @@ bool ApplySettings(const ConvertOptions& o, std::string& error) {
     modeWidth = mode->width;
     lastModeIndex = mode->position;
     previewHeight = o.lines;
-    previewScaleMode = mode->number == 0 ? 0 : 1;
+    previewScaleMode = mode->previewScaleMode;
     sourceScaleMode = o.rawScaling ? 1 : 0;
     keepAspect = o.stretch ? 0 : 1;
     serpentine = o.serpentine ? 1 : 0;
     ditherMethod = *method;
-    for (int m = 0; m <= 8; ++m) {
+    for (int m = 0; m < kPaletteRows; ++m) {
         ResetPalette(m);
     }
     for (std::size_t k = 0; k < o.palette.size(); ++k) {
         PaletteEntry(screenMode, static_cast<int>(k)) =
-            physicalColours[static_cast<std::size_t>(o.palette[k])];
+            kPhysicalColours[static_cast<std::size_t>(o.palette[k])];
     }
     return true;
 }
@@ -245,31 +244,17 @@ int WritePicturePng(int picture, const std::string& path) {
 
 int Decode(const ConvertOptions& o) {
     const ScreenMode* mode = ScreenModeByNumber(o.mode);
-    std::error_code error;
-    if (!std::filesystem::exists(o.input, error)) {
-        return Fail("The file '" + std::string(FileNameOf(o.input)) + "' was not found.");
-    }
-    // As the import command: a folder, a pipe or a device is not a dump to open.
-    if (!std::filesystem::is_regular_file(o.input, error)) {
-        return Fail("Failed to open requested file.");
-    }
-    std::ifstream in(o.input, std::ios::binary);
-    if (!in) {
-        return Fail("Failed to open requested file.");
-    }
-    std::vector<std::uint8_t> data(kMaxDumpBytes + 1);
-    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    data.resize(static_cast<std::size_t>(in.gcount()));
-    if (data.empty()) {
-        return Fail("Failed to read requested file.");
-    }
-    if (data.size() > kMaxDumpBytes) {
-        // Nobody to ask: keep the first screenful, as the desktop program does after "Yes".
+    // Nobody to ask about a long file: keep the first screenful, as the desktop program
+    // does after "Yes".
+    const auto data = ReadScreenDumpFile(o.input, [&o](std::uint64_t) {
         std::fprintf(stderr, "quillmorph-cli: warning: %s is longer than %zu bytes; the rest is ignored\n",
                      o.input.c_str(), kMaxDumpBytes);
-        data.resize(kMaxDumpBytes);
+        return true;
+    });
+    if (!data) {
+        return kFailed;
     }
-    DecodedDump dump = DecodeScreenBytes(data, mode->width, mode->bitsPerPixel);
+    DecodedDump dump = DecodeScreenBytes(*data, mode->width, mode->bitsPerPixel);
     if (!dump.picture) {
         return Fail(dump.reason);
     }

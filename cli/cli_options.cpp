@@ -220,8 +220,8 @@ std::optional<int> ParsePhysicalColour(const std::string& text) {
         return *number >= 0 && *number <= 7 ? std::optional<int>(static_cast<int>(*number)) : std::nullopt;
     }
     const std::string name = Lower(text);
-    for (std::size_t n = 0; n < physicalColourNames.size(); ++n) {
-        if (physicalColourNames[n] == name) {
+    for (std::size_t n = 0; n < kPhysicalColourNames.size(); ++n) {
+        if (kPhysicalColourNames[n] == name) {
             return static_cast<int>(n);
         }
     }

@@ -3,10 +3,11 @@
 #include "cli/cli_steps.h"
 #include "disc/picture_disc.h"
 #include "imaging/atomic_file.h"
+#include "imaging/file_name_part.h"
 #include "screen/dump_reader.h"
 #include "screen/dump_writer.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -28,9 +29,9 @@ std::vector<int> CurrentPalette(int modeNumber) {
     std::vector<int> palette;
     for (int logical = 0; logical < ScreenModeByNumber(modeNumber)->colourCount; ++logical) {
         const auto found =
-            std::find(physicalColours.begin(), physicalColours.end(), PaletteEntry(modeNumber, logical));
-        palette.push_back(found == physicalColours.end() ? 0
-                                                         : static_cast<int>(found - physicalColours.begin()));
+            std::find(kPhysicalColours.begin(), kPhysicalColours.end(), PaletteEntry(modeNumber, logical));
+        palette.push_back(
+            found == kPhysicalColours.end() ? 0 : static_cast<int>(found - kPhysicalColours.begin()));
     }
     return palette;
 }

@@ -62,11 +62,6 @@ bool WriteAll(int descriptor, std::span<const std::uint8_t> bytes) {
 
 } // namespace
 
-std::string_view FileNamePart(std::string_view path) {
-    const std::size_t separator = path.find_last_of("/\\");
-    return separator == std::string_view::npos ? path : path.substr(separator + 1);
-}
-
 bool WriteFileAtomically(std::string_view path, std::span<const std::uint8_t> bytes, std::string& reason) {
     if (path.empty() || path.find('\0') != std::string_view::npos) {
         reason = Failure(path, ENOENT);

@@ -12,6 +12,3 @@
 // returns false, leaves any earlier file untouched and sets `reason` to a sentence
 // that names the file.
 bool WriteFileAtomically(std::string_view path, std::span<const std::uint8_t> bytes, std::string& reason);
-
-// The part of a path after its last "/" or "\".
-std::string_view FileNamePart(std::string_view path);

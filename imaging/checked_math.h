@@ -12,11 +12,3 @@ inline std::optional<std::size_t> CheckedMul(std::size_t a, std::size_t b) {
     }
     return result;
 }
-
-inline std::optional<std::size_t> CheckedAdd(std::size_t a, std::size_t b) {
-    std::size_t result = 0;
-    if (__builtin_add_overflow(a, b, &result)) {
-        return std::nullopt;
-    }
-    return result;
-}

@@ -3,7 +3,7 @@
 #include "imaging/picture.h"
 #include "pipeline/remap.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <algorithm>
 #include <utility>
@@ -44,7 +44,9 @@ void Sort(std::array<ColourCount, 8>& entries, int lo, int hi) {
 
 } // namespace
 
-void SortCountsDescending(std::array<ColourCount, 8>& entries) { Sort(entries, 0, 7); }
+void SortCountsDescending(std::array<ColourCount, 8>& entries) {
+    Sort(entries, 0, 7);
+}
 
 void AutoPalette(int picture, int mode) {
     if (!CopyPicture(picture, scratchPicture)) {
@@ -60,9 +62,9 @@ void AutoPalette(int picture, int mode) {
     }
     const Picture& sample = *FindPicture(scratchPicture);
     for (const BufferWord word : sample.pixels) {
-        const ColourValue nearest = NearestColourIn(SwapRedBlue(word), physicalColours);
+        const ColourValue nearest = NearestColourIn(SwapRedBlue(word), kPhysicalColours);
         const auto index = static_cast<std::size_t>(
-            std::find(physicalColours.begin(), physicalColours.end(), nearest) - physicalColours.begin());
+            std::find(kPhysicalColours.begin(), kPhysicalColours.end(), nearest) - kPhysicalColours.begin());
         ++counts[index].count;
     }
     FreePicture(scratchPicture);
@@ -70,6 +72,7 @@ void AutoPalette(int picture, int mode) {
     const ScreenMode* screen = ScreenModeByNumber(mode);
     const int colours = screen != nullptr ? screen->colourCount : 0;
     for (int i = 0; i < colours; ++i) {
-        PaletteEntry(mode, i) = physicalColours[static_cast<std::size_t>(counts[static_cast<std::size_t>(i)].colour)];
+        PaletteEntry(mode, i) =
+            kPhysicalColours[static_cast<std::size_t>(counts[static_cast<std::size_t>(i)].colour)];
     }
 }

@@ -2,11 +2,11 @@
 
 #include "adjust/brightness_contrast_gamma.h"
 #include "imaging/picture.h"
-#include "pipeline/screen_shape.h"
 #include "pipeline/remap.h"
+#include "pipeline/screen_shape.h"
 #include "platform/platform.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <algorithm>
 #include <cmath>
@@ -103,9 +103,9 @@ void DrawPaletteSwatches(int mode) {
         return; // no palette row to show
     }
     for (int i = 0; i < kPaletteColumns; ++i) {
-        FillBox(firstSwatchPicture + i, 0, 0, kSwatchBox, kSwatchBox, PaletteEntry(mode, i));
-        RepaintControl(firstSwatchControl + i);
-        SetClickReporting(firstSwatchControl + i, true);
+        FillBox(kFirstSwatchPicture + i, 0, 0, kSwatchBox, kSwatchBox, PaletteEntry(mode, i));
+        RepaintControl(kFirstSwatchControl + i);
+        SetClickReporting(kFirstSwatchControl + i, true);
     }
     const ScreenMode* screen = ScreenModeByNumber(mode);
     const int colourCount = screen != nullptr ? screen->colourCount : kPaletteColumns;
@@ -122,9 +122,9 @@ void DrawPaletteSwatches(int mode) {
         }
     }
     for (int i = colourCount; i < kPaletteColumns; ++i) {
-        DrawPicture(checkerboard, firstSwatchPicture + i, 0, 0);
-        RepaintControl(firstSwatchControl + i);
-        SetClickReporting(firstSwatchControl + i, false);
+        DrawPicture(checkerboard, kFirstSwatchPicture + i, 0, 0);
+        RepaintControl(kFirstSwatchControl + i);
+        SetClickReporting(kFirstSwatchControl + i, false);
     }
     FreePicture(checkerboard);
 }

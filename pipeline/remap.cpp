@@ -3,7 +3,8 @@
 #include "imaging/picture.h"
 #include "platform/platform.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 #include "pipeline/preview_refresh.h"
 #include "platform/platform.h"
 #include "screen/dump_reader.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 void ImportScreenDump() {
     const std::string chosen =

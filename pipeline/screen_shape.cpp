@@ -2,7 +2,8 @@
 
 #include "imaging/colour.h"
 #include "imaging/picture.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <cmath>
 #include <limits>

@@ -1,10 +1,13 @@
 #include "pipeline/source_loading.h"
 
+#include "imaging/file_name_part.h"
 #include "imaging/picture.h"
 #include "imaging/picture_reader.h"
 #include "pipeline/preview_refresh.h"
 #include "platform/platform.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
+#include "state/file_exists.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -37,27 +40,22 @@ void DiscardAndRefresh() {
 
 } // namespace
 
-std::string_view FileNameOf(std::string_view path) {
-    const std::size_t separator = path.find_last_of("\\/");
-    return separator == std::string_view::npos ? path : path.substr(separator + 1);
-}
-
 std::string SourceCaption(std::string_view path, int width, int height,
                           const std::function<int(std::string_view)>& measure) {
-    std::string caption = CaptionWith(FileNameOf(path), width, height);
+    std::string caption = CaptionWith(FileNamePart(path), width, height);
     if (measure(caption) < kCaptionLimit) {
         return caption;
     }
     // Shorten from the end of the path, one character at a time, but no further than the
     // start of the file name: past it the caption would show a folder's name as the file's.
-    const std::size_t nameStart = path.size() - FileNameOf(path).size();
+    const std::size_t nameStart = path.size() - FileNamePart(path).size();
     for (std::size_t keep = path.size(); keep > nameStart;) {
         --keep;
         if (keep > nameStart && IsContinuationByte(path[keep])) {
             continue; // not a character boundary
         }
         const std::string candidate = std::string(path.substr(0, keep)) + "...";
-        caption = CaptionWith(FileNameOf(candidate), width, height);
+        caption = CaptionWith(FileNamePart(candidate), width, height);
         if (measure(caption) < kCaptionLimit) {
             break;
         }
@@ -78,7 +76,7 @@ PictureSize LimitedSourceSize(int width, int height) {
 }
 
 SourceRead ReadSourcePicture(std::string_view path) {
-    const std::string name(FileNameOf(path));
+    const std::string name(FileNamePart(path));
     if (FileExists(path) == 0) {
         FreePicture(workingPicture);
         return {0, "The file '" + name + "' does not exist.", 0, 0};

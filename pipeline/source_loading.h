@@ -5,9 +5,6 @@
 #include <string>
 #include <string_view>
 
-// The part of `path` after its last "\" or "/".
-std::string_view FileNameOf(std::string_view path);
-
 // "Source Image: <name> (<width> x <height> pixels)", the name shortened with "..." from
 // its end until `measure` of the caption is below 325 pixels. Cuts fall only between
 // whole UTF-8 characters and never reach into the folders; if nothing fits, the name

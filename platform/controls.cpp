@@ -1,7 +1,8 @@
 #include "imaging/picture.h"
 #include "platform/event_queue.h"
+#include "platform/object_names.h"
 #include "platform/platform.h"
-#include "platform/test_hooks.h"
+#include "platform/widget_registry.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,48 +22,15 @@
 namespace {
 
 constexpr int kFirstAutomaticControl = 100;
-constexpr char kWindowProperty[] = "quillmorphWindow";
-constexpr char kControlProperty[] = "quillmorphControl";
-
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QColor ToQColor(ColourValue colour) {
     return QColor(static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
                   static_cast<int>(BlueOf(colour)));
 }
 
-QWidget* FindTopLevel(const QString& name) {
-    if (!PlatformActive()) {
-        return nullptr;
-    }
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() == name) {
-            return top;
-        }
-    }
-    return nullptr;
-}
-
-QWidget* ClientOf(int window) {
-    QWidget* top = FindTopLevel(QString::fromStdString(WindowObjectName(window)));
-    return top ? top->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly) : nullptr;
-}
-
 QWidget* FindControl(int control) {
-    if (control == 0 || !PlatformActive()) {
-        return nullptr;
-    }
-    const QString name = QString::fromStdString(ControlObjectName(control));
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName().startsWith(QStringLiteral("window:"))) {
-            if (auto* widget = top->findChild<QWidget*>(name)) {
-                return widget;
-            }
-        }
-    }
-    return nullptr;
+    return control == 0 ? nullptr
+                        : FindInWindows<QWidget>(QString::fromStdString(ControlObjectName(control)));
 }
 
 template <class Widget> Widget* Find(int control) {
@@ -171,7 +139,7 @@ int NextAutomaticId() {
 // Creates a control of type Widget in the window's client area, or nothing when the
 // window is missing or a fixed identifier is taken.
 template <class Widget> Widget* Create(int window, int x, int y, int width, int height, int& id) {
-    QWidget* client = ClientOf(window);
+    QWidget* client = FindClientWidget(window);
     if (!client || id < 0 || (id != 0 && FindControl(id))) {
         id = 0;
         return nullptr;
@@ -317,27 +285,6 @@ bool ControlExists(int control) {
 int ControlWindow(int control) {
     const QWidget* widget = FindControl(control);
     return widget ? widget->property(kWindowProperty).toInt() : 0;
-}
-
-void DestroyControl(int control) {
-    delete FindControl(control);
-}
-
-void SetControlEnabled(int control, bool enabled) {
-    if (QWidget* widget = FindControl(control)) {
-        widget->setEnabled(enabled);
-    }
-}
-
-bool ControlEnabled(int control) {
-    const QWidget* widget = FindControl(control);
-    return widget && widget->isEnabledTo(widget->window());
-}
-
-void SetControlVisible(int control, bool visible) {
-    if (QWidget* widget = FindControl(control)) {
-        widget->setVisible(visible);
-    }
 }
 
 void MoveControl(int control, int x, int y, int width, int height) {

@@ -34,11 +34,7 @@ void PutControlInContainer(int control, int container);
 bool ControlExists(int control);
 // The window a control belongs to; 0 when it does not exist.
 int ControlWindow(int control);
-void DestroyControl(int control);
 
-void SetControlEnabled(int control, bool enabled);
-bool ControlEnabled(int control);
-void SetControlVisible(int control, bool visible);
 void MoveControl(int control, int x, int y, int width, int height);
 
 // Check boxes.

@@ -1,6 +1,7 @@
 #include "platform/native_paths.h"
 #include "platform/platform.h"
 #include "platform/test_mode.h"
+#include "platform/widget_registry.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -11,10 +12,6 @@
 #include <system_error>
 
 namespace {
-
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QMessageBox::Icon BoxIcon(MessageIcon icon) {
     switch (icon) {

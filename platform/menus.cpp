@@ -1,6 +1,7 @@
 #include "platform/event_queue.h"
+#include "platform/object_names.h"
 #include "platform/platform.h"
-#include "platform/test_hooks.h"
+#include "platform/widget_registry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,42 +13,8 @@
 
 namespace {
 
-constexpr char kWindowProperty[] = "quillmorphWindow";
-
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString MenuName(int menu) {
     return QStringLiteral("menu:%1").arg(menu);
-}
-
-QWidget* FindWindowWidget(int window) {
-    if (!PlatformActive()) {
-        return nullptr;
-    }
-    const QString name = QString::fromStdString(WindowObjectName(window));
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() == name) {
-            return top;
-        }
-    }
-    return nullptr;
-}
-
-// Menus belong to the object tree of their window, so they go with it.
-template <class Object> Object* FindInWindows(const QString& name) {
-    if (!PlatformActive()) {
-        return nullptr;
-    }
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName().startsWith(QStringLiteral("window:"))) {
-            if (auto* object = top->findChild<Object*>(name)) {
-                return object;
-            }
-        }
-    }
-    return nullptr;
 }
 
 QWidget* FindMenu(int menu) {
@@ -161,10 +128,6 @@ void SetMenuItemChecked(int command, bool checked) {
 bool MenuItemChecked(int command) {
     const QAction* item = FindMenuItem(command);
     return item && item->isChecked();
-}
-
-bool MenuItemExists(int command) {
-    return FindMenuItem(command) != nullptr;
 }
 
 std::string MenuItemText(int command) {

@@ -20,7 +20,6 @@ void SetMenuItemEnabled(int command, bool enabled);
 bool MenuItemEnabled(int command);
 void SetMenuItemChecked(int command, bool checked);
 bool MenuItemChecked(int command);
-bool MenuItemExists(int command);
 // The item's text as given, "&" and "\t" included; empty when it does not exist.
 std::string MenuItemText(int command);
 

@@ -5,12 +5,11 @@
 // title, so a test fails at once instead of hanging. A WaitEvent that finds no event
 // within the test wait limit throws too. Every message box and file dialog is recorded.
 //
-// Widgets for real clicks (Qt Test) are found by object name: a window is
-// "window:<n>", its controls "control:<n>", menu and shortcut actions "command:<n>" and
-// tool-bar actions "tool:<n>".
+// Widgets for real clicks (Qt Test) are found by their object names (object_names.h).
 #pragma once
 
 #include "platform/events.h"
+#include "platform/object_names.h"
 #include "platform/platform.h"
 
 #include <functional>
@@ -87,10 +86,3 @@ const std::vector<FileDialogRecord>& ShownFileDialogs();
 void SimulateLeftButton(bool down);
 void SimulateMousePosition(ScreenPoint point);
 void ClearPointerSimulation();
-
-// ---- Object names ----------------------------------------------------------------------
-
-std::string WindowObjectName(int window);
-std::string ControlObjectName(int control);
-std::string CommandObjectName(int command);
-std::string ToolObjectName(int command);

@@ -1,14 +1,12 @@
 // What a test can read back of the windows and controls that are open.
 #include "platform/test_hooks.h"
+#include "platform/widget_registry.h"
 
 #include <QApplication>
 #include <QWidget>
-
 #include <algorithm>
 
 namespace {
-
-constexpr char kControlProperty[] = "quillmorphControl";
 
 QWidget* FindByName(const std::string& name) {
     const QString objectName = QString::fromStdString(name);
@@ -23,7 +21,9 @@ QWidget* FindByName(const std::string& name) {
     return nullptr;
 }
 
-int NumberAfterColon(const QString& name) { return name.section(QLatin1Char(':'), 1).toInt(); }
+int NumberAfterColon(const QString& name) {
+    return name.section(QLatin1Char(':'), 1).toInt();
+}
 
 } // namespace
 

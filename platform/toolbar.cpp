@@ -1,6 +1,7 @@
 #include "platform/event_queue.h"
+#include "platform/object_names.h"
 #include "platform/platform.h"
-#include "platform/test_hooks.h"
+#include "platform/widget_registry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,27 +15,8 @@ namespace {
 
 constexpr int kToolBarHeight = 25; // the controls start just below, at y = 25
 
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QWidget* FindWindowWidget(int window) {
-    if (!PlatformActive()) {
-        return nullptr;
-    }
-    const QString name = QString::fromStdString(WindowObjectName(window));
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() == name) {
-            return top;
-        }
-    }
-    return nullptr;
-}
-
 QToolBar* ToolBarOf(int window) {
-    QWidget* top = FindWindowWidget(window);
-    QWidget* client =
-        top ? top->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly) : nullptr;
+    QWidget* client = FindClientWidget(window);
     if (!client) {
         return nullptr;
     }

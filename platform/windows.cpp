@@ -1,8 +1,9 @@
 #include "platform/event_queue.h"
 #include "platform/native_paths.h"
+#include "platform/object_names.h"
 #include "platform/platform.h"
-#include "platform/test_hooks.h"
 #include "platform/test_mode.h"
+#include "platform/widget_registry.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -23,10 +24,6 @@
 #include <vector>
 
 namespace {
-
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A top-level window: the close box and drops become events; the program decides what
 // happens to the window.
@@ -106,11 +103,6 @@ Windows& AllWindows() {
 WindowWidget* FindWindow(int window) {
     const auto found = AllWindows().open.find(window);
     return found == AllWindows().open.end() ? nullptr : found->second.get();
-}
-
-QWidget* ClientOf(QWidget* window) {
-    return window ? window->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly)
-                  : nullptr;
 }
 
 Qt::WindowFlags FlagsFor(WindowFrame frame) {
@@ -198,6 +190,15 @@ void InstallInputFilter() {
 
 } // namespace
 
+QWidget* FindWindowWidget(int window) {
+    return FindWindow(window);
+}
+
+QWidget* FindClientWidget(int window) {
+    QWidget* top = FindWindow(window);
+    return top ? top->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
 int OpenWindow(const WindowSpec& layout) {
     if (!PlatformActive() || layout.width < 1 || layout.height < 1) {
         return 0;
@@ -282,12 +283,12 @@ std::string WindowTitle(int window) {
 }
 
 PixelSize WindowClientSize(int window) {
-    const QWidget* client = ClientOf(FindWindow(window));
+    const QWidget* client = FindClientWidget(window);
     return client ? PixelSize{client->width(), client->height()} : PixelSize{};
 }
 
 ScreenPoint WindowClientPosition(int window) {
-    const QWidget* client = ClientOf(FindWindow(window));
+    const QWidget* client = FindClientWidget(window);
     if (!client) {
         return {};
     }

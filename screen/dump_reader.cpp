@@ -1,8 +1,10 @@
 #include "screen/dump_reader.h"
 
-#include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "imaging/file_name_part.h"
 #include "platform/platform.h"
+#include "screen/screen_modes.h"
+#include "state/error_message.h"
+#include "state/file_exists.h"
 
 #include <algorithm>
 #include <array>
@@ -24,11 +26,6 @@ int PixelValue(std::uint8_t byte, int k, int bitsPerPixel) {
     }
 }
 
-std::string FileNamePart(std::string_view path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 } // namespace
 
 DecodedDump DecodeScreenBytes(std::span<const std::uint8_t> data, int width, int bitsPerPixel) {
@@ -37,10 +34,10 @@ DecodedDump DecodeScreenBytes(std::span<const std::uint8_t> data, int width, int
                                   ") was passed during conversion."};
     }
     const int pixelsPerByte = 8 / bitsPerPixel;
-    const std::uint64_t height64 =
-        width > 0 ? static_cast<std::uint64_t>(data.size()) * static_cast<std::uint64_t>(pixelsPerByte) /
-                        static_cast<std::uint64_t>(width)
-                  : 0;
+    const std::uint64_t height64 = width > 0 ? static_cast<std::uint64_t>(data.size()) *
+                                                   static_cast<std::uint64_t>(pixelsPerByte) /
+                                                   static_cast<std::uint64_t>(width)
+                                             : 0;
     if (width % pixelsPerByte != 0 || !IsAcceptablePictureSize(width, static_cast<std::int64_t>(height64))) {
         return {std::nullopt, "Failed to create image during conversion."};
     }
@@ -95,21 +92,23 @@ bool ConfirmDumpSize(std::uint64_t fileLength) {
     if (fileLength <= kMaxDumpBytes) {
         return true;
     }
-    const MessageAnswer answer = ShowMessageBox(
-        "Quillmorph",
-        "This file is larger than the size expected of a standard BBC Micro image file.\n\n"
-        "Do you wish to proceed (file will be truncated)?",
-        MessageIcon::Question, MessageButtons::YesNo);
+    const MessageAnswer answer =
+        ShowMessageBox("Quillmorph",
+                       "This file is larger than the size expected of a standard BBC Micro image file.\n\n"
+                       "Do you wish to proceed (file will be truncated)?",
+                       MessageIcon::Question, MessageButtons::YesNo);
     if (answer == MessageAnswer::Yes) {
         return true;
     }
-    ShowMessageBox("Quillmorph", "Operation cancelled by user.", MessageIcon::Information, MessageButtons::Ok);
+    ShowMessageBox("Quillmorph", "Operation cancelled by user.", MessageIcon::Information,
+                   MessageButtons::Ok);
     return false;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadScreenDumpFile(std::string_view path) {
+std::optional<std::vector<std::uint8_t>>
+ReadScreenDumpFile(std::string_view path, const std::function<bool(std::uint64_t fileLength)>& acceptLength) {
     if (FileExists(path) == 0) {
-        ErrorMessage("The file '" + FileNamePart(path) + "' was not found.");
+        ErrorMessage("The file '" + std::string(FileNamePart(path)) + "' was not found.");
         return std::nullopt;
     }
     const std::filesystem::path filePath(path);
@@ -125,7 +124,7 @@ std::optional<std::vector<std::uint8_t>> ReadScreenDumpFile(std::string_view pat
         ErrorMessage("Failed to open requested file.");
         return std::nullopt;
     }
-    if (!ConfirmDumpSize(length)) {
+    if (length > kMaxDumpBytes && !acceptLength(length)) {
         return std::nullopt;
     }
     // An empty file is a read that delivered nothing, not a memory failure.
@@ -133,7 +132,8 @@ std::optional<std::vector<std::uint8_t>> ReadScreenDumpFile(std::string_view pat
         ErrorMessage("Failed to read requested file.");
         return std::nullopt;
     }
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxDumpBytes)), 0);
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxDumpBytes)),
+                                   0);
     in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
     if (in.gcount() <= 0) {
         ErrorMessage("Failed to read requested file.");

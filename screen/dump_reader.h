@@ -5,6 +5,7 @@
 #include "imaging/picture.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,6 +32,9 @@ int ConvertBBCScreen(std::span<const std::uint8_t> data, int modeNumber);
 
 // Asks whether to go on with a file longer than kMaxDumpBytes; true for shorter files.
 bool ConfirmDumpSize(std::uint64_t fileLength);
-// The first kMaxDumpBytes bytes of the file (after ConfirmDumpSize), or nothing after
-// reporting why.
-std::optional<std::vector<std::uint8_t>> ReadScreenDumpFile(std::string_view path);
+// The first kMaxDumpBytes bytes of the file, or nothing after reporting why through
+// ErrorMessage. A longer file is read only when `acceptLength` says yes to its length
+// (the desktop program asks the user; the converter warns and goes on).
+std::optional<std::vector<std::uint8_t>>
+ReadScreenDumpFile(std::string_view path,
+                   const std::function<bool(std::uint64_t fileLength)>& acceptLength = ConfirmDumpSize);

@@ -1,11 +1,13 @@
 #include "screen/dump_writer.h"
 
 #include "imaging/atomic_file.h"
+#include "imaging/file_name_part.h"
 #include "imaging/picture.h"
 #include "imaging/picture_writer.h"
 #include "platform/platform.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <cstdio>
 #include <new>
@@ -176,18 +178,11 @@ std::string FormatInfLine(std::string_view dumpPath, int modeNumber) {
 }
 
 std::optional<ExportSize> ExportedPictureSize(int modeNumber, int height) {
-    switch (modeNumber) {
-    case 0:
-        return ExportSize{640, 512};
-    case 1:
-    case 4:
-    case 2:
-    case 5:
-    case 8:
-        return ExportSize{320, height};
-    default:
+    const ScreenMode* mode = ScreenModeByNumber(modeNumber);
+    if (mode == nullptr) {
         return std::nullopt;
     }
+    return ExportSize{mode->exportWidth, mode->exportHeight != 0 ? mode->exportHeight : height};
 }
 
 std::string OutputPathFor(std::string_view typedPath, ScreenOutputKind kind) {

@@ -1,6 +1,6 @@
 #include "screen/screen_modes.h"
 
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 namespace {
 
@@ -50,15 +50,17 @@ ColourValue DefaultLogicalColour(int logicalColour, int bitsPerPixel) {
     const auto index = static_cast<std::size_t>(logicalColour);
     switch (bitsPerPixel) {
     case 1:
-        return index < kDefaults1Bit.size() ? physicalColours[static_cast<std::size_t>(kDefaults1Bit[index])] : 0;
+        return index < kDefaults1Bit.size() ? kPhysicalColours[static_cast<std::size_t>(kDefaults1Bit[index])]
+                                            : 0;
     case 2:
-        return index < kDefaults2Bit.size() ? physicalColours[static_cast<std::size_t>(kDefaults2Bit[index])] : 0;
+        return index < kDefaults2Bit.size() ? kPhysicalColours[static_cast<std::size_t>(kDefaults2Bit[index])]
+                                            : 0;
     case 4:
         // 0-7 show physical colours 0-7; 8-15 show 7 down to 0.
         if (index < 8) {
-            return physicalColours[index];
+            return kPhysicalColours[index];
         }
-        return index < 16 ? physicalColours[15 - index] : 0;
+        return index < 16 ? kPhysicalColours[15 - index] : 0;
     default:
         return 0;
     }

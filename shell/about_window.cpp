@@ -7,7 +7,7 @@
 #include "program_identity.h"
 #include "shell/build_info.h"
 #include "shell/gadget_colours.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <array>
 #include <string_view>

@@ -8,7 +8,7 @@
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/window.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <array>
 #include <charconv>

@@ -20,7 +20,7 @@
 #include "shell/commands.h"
 #include "shell/palette_selector.h"
 #include "shell/previews.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <string>
 
@@ -70,73 +70,73 @@ void Adjust(void (*operation)(int)) {
 
 bool DispatchCommand(int command) {
     switch (command) {
-    case cmdOpen:
-    case cmdToolOpen:
+    case kCommandOpen:
+    case kCommandToolOpen:
         OpenSourceFile();
         break;
-    case cmdImportScreenDump:
+    case kCommandImportScreenDump:
         ImportScreenDump();
         break;
-    case cmdSaveAs:
-    case cmdToolSaveAs:
+    case kCommandSaveAs:
+    case kCommandToolSaveAs:
         SaveBBCScreen(convertedPicture, screenMode);
         break;
-    case cmdExit:
+    case kCommandExit:
         return false;
-    case cmdAutoLevel:
+    case kCommandAutoLevel:
         Adjust(AutoLevelImage);
         break;
-    case cmdBrightnessContrast:
+    case kCommandBrightnessContrast:
         RunBrightnessContrastDialog(workingPicture);
         RefreshPreview();
         break;
-    case cmdInvert:
+    case kCommandInvert:
         Adjust(InvertImage);
         break;
-    case cmdSolarise:
+    case kCommandSolarise:
         SolariseImage(workingPicture, 128);
         RefreshPreview();
         break;
-    case cmdGreyscale:
+    case kCommandGreyscale:
         Adjust(GreyscaleImage);
         break;
-    case cmdRotateLeft:
+    case kCommandRotateLeft:
         Adjust(RotateImageLeft90);
         break;
-    case cmdRotateRight:
+    case kCommandRotateRight:
         Adjust(RotateImageRight90);
         break;
-    case cmdRotate180:
+    case kCommandRotate180:
         Adjust(RotateImage180);
         break;
-    case cmdFlipHorizontally:
+    case kCommandFlipHorizontally:
         Adjust(FlipImageHorizontally);
         break;
-    case cmdFlipVertically:
+    case kCommandFlipVertically:
         Adjust(FlipImageVertically);
         break;
-    case cmdResetImage:
+    case kCommandResetImage:
         if (LoadSourceImage(sourcePath) == 0) {
             sourcePath.clear();
         }
         break;
-    case cmdZoomedPreview:
-    case cmdToolZoomedPreview:
+    case kCommandZoomedPreview:
+    case kCommandToolZoomedPreview:
         ZoomedPreview(convertedPicture);
         break;
-    case cmdFullScreenPreview:
+    case kCommandFullScreenPreview:
         FullScreenPreview(convertedPicture);
         break;
-    case cmdHistogram:
+    case kCommandHistogram:
         DisplayHistogram(workingPicture, mainWindow);
         break;
-    case cmdNtsc:
-        ToggleResolution(cmdNtsc, cmdQvga, 200);
+    case kCommandNtsc:
+        ToggleResolution(kCommandNtsc, kCommandQvga, 200);
         break;
-    case cmdQvga:
-        ToggleResolution(cmdQvga, cmdNtsc, 240);
+    case kCommandQvga:
+        ToggleResolution(kCommandQvga, kCommandNtsc, 240);
         break;
-    case cmdAbout:
+    case kCommandAbout:
         ShowAbout();
         break;
     default:
@@ -172,7 +172,7 @@ void DispatchControl(int control) {
             lastModeIndex = position;
             screenMode = mode->number;
             modeWidth = mode->width;
-            previewScaleMode = mode->number == 0 ? 0 : 1;
+            previewScaleMode = mode->previewScaleMode;
             RefreshPreview();
         }
     } else if (control == smoothCheckBox) {
@@ -181,8 +181,8 @@ void DispatchControl(int control) {
     } else if (control == stretchCheckBox) {
         keepAspect = ControlChecked(stretchCheckBox) ? 0 : 1;
         RefreshPreview();
-    } else if (control >= firstSwatchControl && control < firstSwatchControl + 8) {
-        PaletteEntry(screenMode, control - firstSwatchControl) = SelectPaletteColour();
+    } else if (control >= kFirstSwatchControl && control < kFirstSwatchControl + 8) {
+        PaletteEntry(screenMode, control - kFirstSwatchControl) = SelectPaletteColour();
         RefreshPreview();
     } else if (control == autoPaletteButton) {
         if (PictureExists(workingPicture)) {

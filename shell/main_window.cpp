@@ -8,7 +8,7 @@
 #include "program_identity.h"
 #include "screen/screen_modes.h"
 #include "shell/commands.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <string>
 
@@ -17,72 +17,72 @@ namespace {
 void BuildMenus(int window) {
     mainMenu = CreateMenuBar(window);
     const int file = AddSubmenu(mainMenu, "&File");
-    AddMenuItem(file, cmdOpen, "&Open...\tCtrl+O");
-    AddMenuItem(file, cmdImportScreenDump, "&Import Screen Dump...\tCtrl+I");
+    AddMenuItem(file, kCommandOpen, "&Open...\tCtrl+O");
+    AddMenuItem(file, kCommandImportScreenDump, "&Import Screen Dump...\tCtrl+I");
     AddMenuSeparator(file);
-    AddMenuItem(file, cmdSaveAs, "Save &As...\tCtrl+S");
+    AddMenuItem(file, kCommandSaveAs, "Save &As...\tCtrl+S");
     AddMenuSeparator(file);
-    AddMenuItem(file, cmdExit, "E&xit\tCtrl+Q");
+    AddMenuItem(file, kCommandExit, "E&xit\tCtrl+Q");
 
     const int edit = AddSubmenu(mainMenu, "&Edit");
-    AddMenuItem(edit, cmdUndo, "Undo\tCtrl+Y");
-    AddMenuItem(edit, cmdRedo, "Redo\tCtrl+Z");
+    AddMenuItem(edit, kCommandUndo, "Undo\tCtrl+Y");
+    AddMenuItem(edit, kCommandRedo, "Redo\tCtrl+Z");
 
     const int image = AddSubmenu(mainMenu, "&Image");
     const int autoProcess = AddSubmenu(image, "Auto-process");
-    AddMenuItem(autoProcess, cmdAutoLevel, "Level");
-    AddMenuItem(image, cmdBrightnessContrast, "Adjust Brightness and Contrast...");
-    AddMenuItem(image, cmdAdjustLevel, "Adjust Level...");
+    AddMenuItem(autoProcess, kCommandAutoLevel, "Level");
+    AddMenuItem(image, kCommandBrightnessContrast, "Adjust Brightness and Contrast...");
+    AddMenuItem(image, kCommandAdjustLevel, "Adjust Level...");
     AddMenuSeparator(image);
     const int effects = AddSubmenu(image, "Effects");
-    AddMenuItem(effects, cmdGreyscale, "Greyscale");
-    AddMenuItem(effects, cmdInvert, "Invert");
-    AddMenuItem(effects, cmdSolarise, "Solarise");
+    AddMenuItem(effects, kCommandGreyscale, "Greyscale");
+    AddMenuItem(effects, kCommandInvert, "Invert");
+    AddMenuItem(effects, kCommandSolarise, "Solarise");
     AddMenuSeparator(image);
-    AddMenuItem(image, cmdHistogram, "Display Histogram...");
+    AddMenuItem(image, kCommandHistogram, "Display Histogram...");
     AddMenuSeparator(image);
     const int rotate = AddSubmenu(image, "Rotate and Flip");
-    AddMenuItem(rotate, cmdRotateLeft, "Rotate Left 90\u00B0");
-    AddMenuItem(rotate, cmdRotateRight, "Rotate Right 90\u00B0");
-    AddMenuItem(rotate, cmdRotate180, "Rotate 180\u00B0");
+    AddMenuItem(rotate, kCommandRotateLeft, "Rotate Left 90\u00B0");
+    AddMenuItem(rotate, kCommandRotateRight, "Rotate Right 90\u00B0");
+    AddMenuItem(rotate, kCommandRotate180, "Rotate 180\u00B0");
     AddMenuSeparator(rotate);
-    AddMenuItem(rotate, cmdFlipHorizontally, "Flip Horizontally");
-    AddMenuItem(rotate, cmdFlipVertically, "Flip Vertically");
+    AddMenuItem(rotate, kCommandFlipHorizontally, "Flip Horizontally");
+    AddMenuItem(rotate, kCommandFlipVertically, "Flip Vertically");
     AddMenuSeparator(image);
-    AddMenuItem(image, cmdResetImage, "Reset Image");
+    AddMenuItem(image, kCommandResetImage, "Reset Image");
 
     const int view = AddSubmenu(mainMenu, "&View");
-    AddMenuItem(view, cmdZoomedPreview, "Zoomed Preview...");
-    AddMenuItem(view, cmdFullScreenPreview, "Full Screen Preview...");
+    AddMenuItem(view, kCommandZoomedPreview, "Zoomed Preview...");
+    AddMenuItem(view, kCommandFullScreenPreview, "Full Screen Preview...");
 
     const int options = AddSubmenu(mainMenu, "&Options");
-    AddMenuItem(options, cmdNtsc, "Use NTSC Resolution");
-    AddMenuItem(options, cmdQvga, "Use QVGA Resolution");
-    SetMenuItemChecked(cmdNtsc, false);
-    SetMenuItemChecked(cmdQvga, false);
+    AddMenuItem(options, kCommandNtsc, "Use NTSC Resolution");
+    AddMenuItem(options, kCommandQvga, "Use QVGA Resolution");
+    SetMenuItemChecked(kCommandNtsc, false);
+    SetMenuItemChecked(kCommandQvga, false);
 
     const int help = AddSubmenu(mainMenu, "&Help");
-    AddMenuItem(help, cmdCheckForUpdates, "Check for Updates...");
+    AddMenuItem(help, kCommandCheckForUpdates, "Check for Updates...");
     AddMenuSeparator(help);
-    AddMenuItem(help, cmdAbout, "About...");
+    AddMenuItem(help, kCommandAbout, "About...");
 
     // Greyed for good: nothing ever enables them.
-    for (const int command : {cmdUndo, cmdRedo, cmdAdjustLevel, cmdCheckForUpdates}) {
+    for (const int command : {kCommandUndo, kCommandRedo, kCommandAdjustLevel, kCommandCheckForUpdates}) {
         SetMenuItemEnabled(command, false);
     }
 }
 
 void BuildShortcutsAndToolBar(int window) {
-    AddShortcut(window, "Ctrl+O", cmdOpen);
-    AddShortcut(window, "Ctrl+I", cmdImportScreenDump);
-    AddShortcut(window, "Ctrl+S", cmdSaveAs);
-    AddShortcut(window, "Ctrl+Q", cmdExit);
-    AddShortcut(window, "Ctrl+Y", cmdUndo);
-    AddShortcut(window, "Ctrl+Z", cmdRedo);
-    AddToolButton(window, cmdToolOpen, ToolPicture::Open, "Open");
-    AddToolButton(window, cmdToolSaveAs, ToolPicture::Save, "Save As");
+    AddShortcut(window, "Ctrl+O", kCommandOpen);
+    AddShortcut(window, "Ctrl+I", kCommandImportScreenDump);
+    AddShortcut(window, "Ctrl+S", kCommandSaveAs);
+    AddShortcut(window, "Ctrl+Q", kCommandExit);
+    AddShortcut(window, "Ctrl+Y", kCommandUndo);
+    AddShortcut(window, "Ctrl+Z", kCommandRedo);
+    AddToolButton(window, kCommandToolOpen, ToolPicture::Open, "Open");
+    AddToolButton(window, kCommandToolSaveAs, ToolPicture::Save, "Save As");
     AddToolSeparator(window);
-    AddToolButton(window, cmdToolZoomedPreview, ToolPicture::Find, "Zoomed Preview");
+    AddToolButton(window, kCommandToolZoomedPreview, ToolPicture::Find, "Zoomed Preview");
 }
 
 void BuildControls(int window) {
@@ -106,8 +106,8 @@ void BuildControls(int window) {
     AddGroupBox(window, 200, 315, 260, 80, "Palette Options");
     strengthValueText = AddStaticText(window, 660, 355, 35, 15, "50%", TextAlign::Centre);
     for (int k = 0; k < 8; ++k) {
-        ColourSwatchGadget(window, firstSwatchControl + k, firstSwatchPicture + k, 210 + 30 * k, 330, 24, 24,
-                           physicalColours[static_cast<std::size_t>(k)], true);
+        ColourSwatchGadget(window, kFirstSwatchControl + k, kFirstSwatchPicture + k, 210 + 30 * k, 330, 24,
+                           24, kPhysicalColours[static_cast<std::size_t>(k)], true);
     }
 }
 

@@ -6,7 +6,7 @@
 #include "screen/screen_modes.h"
 #include "shell/gadget_colours.h"
 #include "shell/main_window.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 int OpenPaletteSelectorWindow() {
     const ScreenPoint pointer = MousePosition();
@@ -24,10 +24,10 @@ int OpenPaletteSelectorWindow() {
         return 0;
     }
     for (int k = 0; k < 8; ++k) {
-        ColourSwatchGadget(paletteSelectorWindow, firstSelectorSwatchControl + k,
-                           firstSelectorSwatchPicture + k, 30 * k, 0, 25, 25,
-                           physicalColours[static_cast<std::size_t>(k)], true);
-        SetClickReporting(firstSelectorSwatchControl + k, true);
+        ColourSwatchGadget(paletteSelectorWindow, kFirstSelectorSwatchControl + k,
+                           kFirstSelectorSwatchPicture + k, 30 * k, 0, 25, 25,
+                           kPhysicalColours[static_cast<std::size_t>(k)], true);
+        SetClickReporting(kFirstSelectorSwatchControl + k, true);
     }
     ShowWindow(paletteSelectorWindow);
     return paletteSelectorWindow;
@@ -48,9 +48,9 @@ ColourValue SelectPaletteColour() {
         if (event.kind == EventKind::None) {
             break;
         }
-        const int k = event.control - firstSelectorSwatchControl;
+        const int k = event.control - kFirstSelectorSwatchControl;
         if (event.kind == EventKind::Control && k >= 0 && k < 8) {
-            result = physicalColours[static_cast<std::size_t>(k)];
+            result = kPhysicalColours[static_cast<std::size_t>(k)];
             done = true;
         } else {
             DiscardEvent(event);

@@ -5,7 +5,7 @@
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/window.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 namespace {
 

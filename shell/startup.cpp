@@ -14,7 +14,8 @@
 #include "shell/dispatch.h"
 #include "shell/gadget_colours.h"
 #include "shell/main_window.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/open_pattern.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -82,7 +83,7 @@ bool StartUp(std::string* reason) {
     sourceScaleMode = 0;
     previewScaleMode = 1;
     keepAspect = 1;
-    for (int mode = 0; mode <= 8; ++mode) {
+    for (int mode = 0; mode < kPaletteRows; ++mode) {
         ResetPalette(mode);
     }
     RefreshPreview();

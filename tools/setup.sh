@@ -12,7 +12,7 @@ packages=(
   libpng-dev zlib1g-dev libjpeg-dev libtiff-dev
   libwmf-dev libemf2svg-dev libexpat1-dev libx11-dev libfreetype-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   scdoc desktop-file-utils appstream
   fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth locales

@@ -51,11 +51,4 @@ TEST(AtomicFile, AFailedWriteLeavesTheEarlierFileIntact) {
     EXPECT_FALSE(WriteFileAtomically("", kNew, reason));
 }
 
-TEST(AtomicFile, FileNamePartFollowsEitherSeparator) {
-    EXPECT_EQ(FileNamePart("C:\\out\\PIC"), "PIC");
-    EXPECT_EQ(FileNamePart("/home/a/my pic.scr"), "my pic.scr");
-    EXPECT_EQ(FileNamePart("plain"), "plain");
-    EXPECT_EQ(FileNamePart("folder/"), "");
-}
-
 } // namespace

@@ -1,11 +1,9 @@
-#include "pipeline/auto_palette.h"
-
 #include "imaging/picture.h"
+#include "pipeline/auto_palette.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace {
@@ -54,12 +52,12 @@ class AutoPaletteTest : public ::testing::Test {
 TEST_F(AutoPaletteTest, UnusedColoursFillTheSpareLogicalColoursInSortOrder) {
     ASSERT_TRUE(CreatePicture(4, 50, 40));
     AutoPalette(4, 1);
-    EXPECT_EQ(Row(1, 4), (std::vector<ColourValue>{physicalColours[0], physicalColours[5], physicalColours[4],
-                                                   physicalColours[6]}));
+    EXPECT_EQ(Row(1, 4), (std::vector<ColourValue>{kPhysicalColours[0], kPhysicalColours[5],
+                                                   kPhysicalColours[4], kPhysicalColours[6]}));
     FillBox(4, 0, 0, 50, 40, 0xFFFFFF);
     AutoPalette(4, 5);
-    EXPECT_EQ(Row(5, 4), (std::vector<ColourValue>{physicalColours[7], physicalColours[5], physicalColours[4],
-                                                   physicalColours[6]}));
+    EXPECT_EQ(Row(5, 4), (std::vector<ColourValue>{kPhysicalColours[7], kPhysicalColours[5],
+                                                   kPhysicalColours[4], kPhysicalColours[6]}));
     EXPECT_FALSE(PictureExists(scratchPicture));
 }
 
@@ -97,18 +95,19 @@ TEST_F(AutoPaletteTest, CountedColoursFillTheWholeMode2PaletteInSortOrder) {
     // A picture already of the sample's size, so every pixel is counted once: blue the
     // most frequent, then the others with counts in the order of 5, 3, 8, 1, _, 2, 7, 4.
     ASSERT_TRUE(CreatePicture(4, 320, 256));
-    FillBox(4, 0, 0, 320, 256, physicalColours[4]);
+    FillBox(4, 0, 0, 320, 256, kPhysicalColours[4]);
     const std::array<int, 8> counts{5, 3, 8, 1, 0, 2, 7, 4};
     int x = 0;
     for (std::size_t colour = 0; colour < 8; ++colour) {
         for (int n = 0; n < counts[colour]; ++n) {
-            PlotPixel(4, x++, 100, physicalColours[colour]);
+            PlotPixel(4, x++, 100, kPhysicalColours[colour]);
         }
     }
     AutoPalette(4, 2);
-    EXPECT_EQ(Row(2, 8), (std::vector<ColourValue>{physicalColours[4], physicalColours[2], physicalColours[6],
-                                                   physicalColours[0], physicalColours[7], physicalColours[1],
-                                                   physicalColours[5], physicalColours[3]}));
+    EXPECT_EQ(Row(2, 8),
+              (std::vector<ColourValue>{kPhysicalColours[4], kPhysicalColours[2], kPhysicalColours[6],
+                                        kPhysicalColours[0], kPhysicalColours[7], kPhysicalColours[1],
+                                        kPhysicalColours[5], kPhysicalColours[3]}));
 }
 
 } // namespace

@@ -3,7 +3,8 @@
 #include "pipeline/dither_kernels.h"
 #include "pipeline/preview_refresh.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -110,28 +111,28 @@ TEST_F(PreviewRefreshTest, WithoutAWorkingPictureTheStagesAreKept) {
 
 TEST_F(PreviewRefreshTest, SwatchesShowThePaletteAndACheckerboardForMissingColours) {
     for (int i = 0; i < 8; ++i) {
-        ASSERT_TRUE(CreatePicture(firstSwatchPicture + i, 24, 24));
+        ASSERT_TRUE(CreatePicture(kFirstSwatchPicture + i, 24, 24));
     }
     DrawPaletteSwatches(1);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(ReadPixel(firstSwatchPicture + i, 0, 0), PaletteEntry(1, i));
-        EXPECT_EQ(ReadPixel(firstSwatchPicture + i, 23, 23), PaletteEntry(1, i));
+        EXPECT_EQ(ReadPixel(kFirstSwatchPicture + i, 0, 0), PaletteEntry(1, i));
+        EXPECT_EQ(ReadPixel(kFirstSwatchPicture + i, 23, 23), PaletteEntry(1, i));
     }
     for (int i = 4; i < 8; ++i) {
         for (int y = 0; y < 24; ++y) {
             for (int x = 0; x < 24; ++x) {
-                ASSERT_EQ(ReadPixel(firstSwatchPicture + i, x, y), (x + y) % 2 == 0 ? 0u : kWhite)
+                ASSERT_EQ(ReadPixel(kFirstSwatchPicture + i, x, y), (x + y) % 2 == 0 ? 0u : kWhite)
                     << x << "," << y;
             }
         }
     }
     DrawPaletteSwatches(2);
     for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(ReadPixel(firstSwatchPicture + i, 1, 0), PaletteEntry(2, i));
+        EXPECT_EQ(ReadPixel(kFirstSwatchPicture + i, 1, 0), PaletteEntry(2, i));
     }
     DrawPaletteSwatches(0);
-    EXPECT_EQ(ReadPixel(firstSwatchPicture + 2, 1, 0), kWhite);
-    EXPECT_EQ(ReadPixel(firstSwatchPicture + 2, 0, 0), 0u);
+    EXPECT_EQ(ReadPixel(kFirstSwatchPicture + 2, 1, 0), kWhite);
+    EXPECT_EQ(ReadPixel(kFirstSwatchPicture + 2, 0, 0), 0u);
     // The two temporary checkerboards (numbered from the first automatic number on) are gone.
     EXPECT_FALSE(PictureExists(kFirstAutomaticPictureNumber));
     EXPECT_FALSE(PictureExists(kFirstAutomaticPictureNumber + 1));
@@ -149,8 +150,8 @@ TEST_F(PreviewRefreshTest, AdjustmentsActAsTheThreeStepsInOrder) {
         float brightness;
         float contrast;
         float gamma;
-    } settings[] = {{0.0F, 0.0F, 0.0F}, {-20.5F, 0.0F, 1.0F}, {31.0F, 80.0F, 0.0F}, {-7.0F, -120.0F, 2.2F},
-                    {200.0F, 259.0F, 0.45F}, {3.5F, 40.0F, 9.0F}};
+    } settings[] = {{0.0F, 0.0F, 0.0F},     {-20.5F, 0.0F, 1.0F},    {31.0F, 80.0F, 0.0F},
+                    {-7.0F, -120.0F, 2.2F}, {200.0F, 259.0F, 0.45F}, {3.5F, 40.0F, 9.0F}};
     for (const auto& s : settings) {
         brightnessOffset = s.brightness;
         contrastAmount = s.contrast;

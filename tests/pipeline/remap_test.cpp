@@ -3,7 +3,8 @@
 #include "pipeline/dither_kernels.h"
 #include "pipeline/remap.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "imaging/picture.h"
 #include "pipeline/screen_shape.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -2,7 +2,8 @@
 // answer fails at once. Two tests drive the real Qt dialogs.
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,23 +1,21 @@
-#include "screen/dump_reader.h"
-#include "support/corpus_dumps.h"
-
 #include "imaging/picture.h"
 #include "imaging/png_reader.h"
+#include "screen/dump_reader.h"
 #include "screen/dump_writer.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
-
-#include <gtest/gtest.h>
+#include "state/app_state.h"
+#include "state/error_message.h"
+#include "support/corpus_dumps.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 #include <set>
-#include <vector>
-
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -45,17 +43,17 @@ TEST(DumpReaderTest, PixelValuesInvertThePacking) {
     const Picture p2 = *DecodeScreenBytes(mode2, 160, 4).picture;
     EXPECT_EQ(PixelAt(p2, 0, 0), 0xFFFFFFu);
     EXPECT_EQ(PixelAt(p2, 1, 0), 0u);
-    EXPECT_EQ(PixelAt(p2, 0, 1), physicalColours[5]);
-    EXPECT_EQ(PixelAt(p2, 1, 1), physicalColours[2]);
+    EXPECT_EQ(PixelAt(p2, 0, 1), kPhysicalColours[5]);
+    EXPECT_EQ(PixelAt(p2, 1, 1), kPhysicalColours[2]);
 
     // Mode 1: 6A hex is red, yellow, white, black.
     std::vector<std::uint8_t> mode1(640, 0);
     mode1[8] = 0x6A; // second cell, first line
     const Picture p1 = *DecodeScreenBytes(mode1, 320, 2).picture;
-    EXPECT_EQ(PixelAt(p1, 4, 0), physicalColours[1]);
-    EXPECT_EQ(PixelAt(p1, 5, 0), physicalColours[3]);
-    EXPECT_EQ(PixelAt(p1, 6, 0), physicalColours[7]);
-    EXPECT_EQ(PixelAt(p1, 7, 0), physicalColours[0]);
+    EXPECT_EQ(PixelAt(p1, 4, 0), kPhysicalColours[1]);
+    EXPECT_EQ(PixelAt(p1, 5, 0), kPhysicalColours[3]);
+    EXPECT_EQ(PixelAt(p1, 6, 0), kPhysicalColours[7]);
+    EXPECT_EQ(PixelAt(p1, 7, 0), kPhysicalColours[0]);
 
     // Mode 0: the second character row starts at byte 640.
     std::vector<std::uint8_t> mode0(1280, 0);
@@ -179,8 +177,8 @@ TEST_F(DumpRoundTripTest, AMode1DumpReadInModes1And4) {
     for (const BufferWord word : FindPicture(mode1)->pixels) {
         colours.insert(SwapRedBlue(word));
     }
-    EXPECT_EQ(colours, (std::set<ColourValue>{physicalColours[0], physicalColours[1], physicalColours[3],
-                                              physicalColours[7]}));
+    EXPECT_EQ(colours, (std::set<ColourValue>{kPhysicalColours[0], kPhysicalColours[1], kPhysicalColours[3],
+                                              kPhysicalColours[7]}));
     EXPECT_TRUE(EncodeScreenMemory(mode1, 1) == bytes);
 
     // The same bytes in Mode 4: twice as many lines of half the bytes, black and white.
@@ -208,7 +206,7 @@ TEST(DumpReaderTest, FourBitModesShowTheUpperLogicalColoursInReverse) {
     for (const int width : {160, 80}) {
         const Picture p = *DecodeScreenBytes(data, width, 4).picture;
         for (int v = 8; v < 16; ++v) {
-            EXPECT_EQ(PixelAt(p, 0, v - 8), physicalColours[static_cast<std::size_t>(15 - v)]) << v;
+            EXPECT_EQ(PixelAt(p, 0, v - 8), kPhysicalColours[static_cast<std::size_t>(15 - v)]) << v;
             EXPECT_EQ(PixelAt(p, 1, v - 8), 0u);
         }
     }
@@ -320,7 +318,8 @@ namespace {
 TEST(DumpReaderCorpusTest, RealDumpsDecodeInTheirModes) {
     const std::vector<CorpusDump> dumps = CorpusDumps();
     if (dumps.empty()) {
-        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << CorpusDumpFolder() << ")";
+        GTEST_SKIP() << "the shared picture corpus is not beside this checkout (" << CorpusDumpFolder()
+                     << ")";
     }
     int decoded = 0;
     for (const CorpusDump& corpusDump : dumps) {
@@ -329,7 +328,8 @@ TEST(DumpReaderCorpusTest, RealDumpsDecodeInTheirModes) {
         const ScreenMode* mode = ScreenModeByNumber(modeNumber);
         ASSERT_NE(mode, nullptr) << name;
         std::ifstream in(corpusDump.path, std::ios::binary);
-        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                              std::istreambuf_iterator<char>());
         const DecodedDump dump = DecodeScreenBytes(bytes, mode->width, mode->bitsPerPixel);
         ASSERT_TRUE(dump.picture) << name;
         EXPECT_EQ(dump.picture->height, static_cast<int>(bytes.size()) / mode->bytesPerLine) << name;

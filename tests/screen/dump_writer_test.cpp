@@ -3,7 +3,8 @@
 #include "imaging/png_reader.h"
 #include "screen/dump_writer.h"
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
+#include "state/error_message.h"
 
 #include <gtest/gtest.h>
 #include <random>

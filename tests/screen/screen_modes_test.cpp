@@ -1,5 +1,5 @@
 #include "screen/screen_modes.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ TEST(ScreenModesTest, GeometryIsConsistent) {
 
 TEST(ScreenModesTest, PhysicalColoursFollowTheirBits) {
     for (int n = 0; n < 8; ++n) {
-        const ColourValue c = physicalColours[static_cast<std::size_t>(n)];
+        const ColourValue c = kPhysicalColours[static_cast<std::size_t>(n)];
         EXPECT_EQ(RedOf(c), (n & 1) ? 255u : 0u);
         EXPECT_EQ(GreenOf(c), (n & 2) ? 255u : 0u);
         EXPECT_EQ(BlueOf(c), (n & 4) ? 255u : 0u);
@@ -44,10 +44,10 @@ TEST(ScreenModesTest, PhysicalColoursFollowTheirBits) {
 }
 
 TEST(ScreenModesTest, DefaultColoursByBitDepth) {
-    EXPECT_EQ(DefaultLogicalColour(9, 4), 0xFFFF00u);  // cyan
-    EXPECT_EQ(DefaultLogicalColour(2, 2), 0x00FFFFu);  // yellow
-    EXPECT_EQ(DefaultLogicalColour(8, 4), 0xFFFFFFu);  // white
-    EXPECT_EQ(DefaultLogicalColour(15, 4), 0u);        // black
+    EXPECT_EQ(DefaultLogicalColour(9, 4), 0xFFFF00u); // cyan
+    EXPECT_EQ(DefaultLogicalColour(2, 2), 0x00FFFFu); // yellow
+    EXPECT_EQ(DefaultLogicalColour(8, 4), 0xFFFFFFu); // white
+    EXPECT_EQ(DefaultLogicalColour(15, 4), 0u);       // black
     EXPECT_EQ(DefaultLogicalColour(1, 1), 0xFFFFFFu);
     EXPECT_EQ(DefaultLogicalColour(2, 1), 0u);
     EXPECT_EQ(DefaultLogicalColour(16, 4), 0u);
@@ -94,7 +94,7 @@ TEST(ScreenModesTest, StartUpPaletteRows) {
     }
     for (int m : {2, 8}) {
         for (int k = 0; k < 8; ++k) {
-            EXPECT_EQ(PaletteEntry(m, k), physicalColours[static_cast<std::size_t>(k)]);
+            EXPECT_EQ(PaletteEntry(m, k), kPhysicalColours[static_cast<std::size_t>(k)]);
         }
     }
     ResetAppState();

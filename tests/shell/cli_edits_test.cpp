@@ -11,7 +11,7 @@
 #include "shell/commands.h"
 #include "shell/dispatch.h"
 #include "shell/startup.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -93,8 +93,8 @@ TEST_F(CliEditsTest, ReadWithEditsGivesTheDesktopsWorkingPicture) {
     QueueDropEvent(mainWindow, {kPhoto.string()});
     Dispatch();
     ASSERT_EQ(PictureWidth(workingPicture), 320);
-    Command(cmdRotateLeft);
-    Command(cmdGreyscale);
+    Command(kCommandRotateLeft);
+    Command(kCommandGreyscale);
 
     const DecodeResult written = DecodePictureFile(output.string());
     ASSERT_TRUE(written.picture.has_value()) << written.reason;
@@ -141,8 +141,8 @@ TEST_F(CliEditsTest, ConvertWithEditsWritesTheDesktopsSavedDump) {
     SetControlChecked(serpentineCheckBox, true);
     QueueControlEvent(serpentineCheckBox);
     Dispatch();
-    Command(cmdRotateRight);
-    Command(cmdInvert);
+    Command(kCommandRotateRight);
+    Command(kCommandInvert);
     // Brightness +20, contrast +30 and gamma 1.50 through the window's sliders, then OK.
     int step = 0;
     SetTestIdleHook([&step] {
@@ -161,12 +161,12 @@ TEST_F(CliEditsTest, ConvertWithEditsWritesTheDesktopsSavedDump) {
         }
         ++step;
     });
-    Command(cmdBrightnessContrast);
-    Command(cmdAutoLevel);
-    Command(cmdFlipHorizontally);
+    Command(kCommandBrightnessContrast);
+    Command(kCommandAutoLevel);
+    Command(kCommandFlipHorizontally);
     const std::filesystem::path desktopDump = folder / "desktop" / "CAT";
     QueueFileDialogAnswer(desktopDump.string(), 0);
-    Command(cmdSaveAs);
+    Command(kCommandSaveAs);
 
     ASSERT_TRUE(std::filesystem::exists(desktopDump));
     EXPECT_EQ(std::filesystem::file_size(cliDump), 20480u);

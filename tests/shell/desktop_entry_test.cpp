@@ -1,4 +1,4 @@
-#include "shell/state/app_state.h"
+#include "state/open_pattern.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "platform/window.h"
 #include "shell/dispatch.h"
 #include "shell/startup.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <QTest>
 #include <QWindow>

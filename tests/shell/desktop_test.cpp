@@ -9,7 +9,7 @@
 #include "screen/screen_modes.h"
 #include "shell/commands.h"
 #include "shell/startup.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -40,8 +40,8 @@ TEST_F(StartUpTest, AFreshStartShowsTheDefaults) {
     EXPECT_TRUE(ControlChecked(smoothCheckBox));
     EXPECT_FALSE(ControlChecked(serpentineCheckBox));
     EXPECT_FALSE(ControlChecked(stretchCheckBox));
-    EXPECT_FALSE(MenuItemChecked(cmdNtsc));
-    EXPECT_FALSE(MenuItemChecked(cmdQvga));
+    EXPECT_FALSE(MenuItemChecked(kCommandNtsc));
+    EXPECT_FALSE(MenuItemChecked(kCommandQvga));
     EXPECT_EQ(ControlPicture(sourceImageGadget), 0);
     EXPECT_EQ(ControlPicture(previewImageGadget), 0);
     EXPECT_EQ(ControlText(sourceFrame), "Source Image");
@@ -55,15 +55,15 @@ TEST_F(StartUpTest, AFreshStartShowsTheDefaults) {
     EXPECT_EQ(serpentine, 0);
     EXPECT_EQ(gammaValue, 0.0F);
     for (int k = 0; k < 8; ++k) {
-        EXPECT_EQ(ReadPixel(firstSwatchPicture + k, 12, 12), physicalColours[static_cast<std::size_t>(k)]);
-        EXPECT_EQ(ControlPicture(firstSwatchControl + k), firstSwatchPicture + k);
+        EXPECT_EQ(ReadPixel(kFirstSwatchPicture + k, 12, 12), kPhysicalColours[static_cast<std::size_t>(k)]);
+        EXPECT_EQ(ControlPicture(kFirstSwatchControl + k), kFirstSwatchPicture + k);
     }
-    for (const int command : {cmdUndo, cmdRedo, cmdAdjustLevel, cmdCheckForUpdates}) {
+    for (const int command : {kCommandUndo, kCommandRedo, kCommandAdjustLevel, kCommandCheckForUpdates}) {
         EXPECT_FALSE(MenuItemEnabled(command)) << command;
     }
-    EXPECT_TRUE(MenuItemEnabled(cmdOpen));
-    EXPECT_EQ(MenuItemText(cmdRotateLeft), "Rotate Left 90\u00B0");
-    EXPECT_EQ(MenuItemText(cmdSaveAs), "Save &As...\tCtrl+S");
+    EXPECT_TRUE(MenuItemEnabled(kCommandOpen));
+    EXPECT_EQ(MenuItemText(kCommandRotateLeft), "Rotate Left 90\u00B0");
+    EXPECT_EQ(MenuItemText(kCommandSaveAs), "Save &As...\tCtrl+S");
     EXPECT_TRUE(PictureExists(aboutBanner));
     EXPECT_EQ(PictureWidth(aboutBanner), 415);
     EXPECT_EQ(PictureHeight(aboutBanner), 72);
@@ -81,7 +81,7 @@ using DispatchTest = DesktopTest;
 TEST_F(DispatchTest, OpenLoadsThePictureAndCancelKeepsIt) {
     const std::string path = WritePicture("photo.png", 200, 100, 0x0000FF);
     QueueFileDialogAnswer(path, 0);
-    QueueCommandEvent(mainWindow, cmdOpen);
+    QueueCommandEvent(mainWindow, kCommandOpen);
     ASSERT_TRUE(DispatchQueued());
     ASSERT_EQ(ShownFileDialogs().size(), 1u);
     EXPECT_EQ(ShownFileDialogs()[0].title, "Open Image File");
@@ -93,9 +93,9 @@ TEST_F(DispatchTest, OpenLoadsThePictureAndCancelKeepsIt) {
     EXPECT_EQ(PictureWidth(convertedPicture), 160);
 
     // Cancelling loses neither the picture and its adjustments nor what Reset Image reads.
-    QueueCommandEvent(mainWindow, cmdInvert);
+    QueueCommandEvent(mainWindow, kCommandInvert);
     QueueFileDialogCancel();
-    QueueCommandEvent(mainWindow, cmdToolOpen);
+    QueueCommandEvent(mainWindow, kCommandToolOpen);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(sourcePath, path);
     EXPECT_EQ(ReadPixel(workingPicture, 0, 0), 0xFFFF00u);
@@ -109,11 +109,11 @@ TEST_F(DispatchTest, AFailedOpenClearsThePathButAFailedDropKeepsIt) {
     QueueDropEvent(mainWindow, {WritePicture("earlier.png", 10, 10, 0x00FF00)});
     const std::string missing = (folder / "gone.png").string();
     QueueFileDialogAnswer(missing, 0);
-    QueueCommandEvent(mainWindow, cmdOpen);
+    QueueCommandEvent(mainWindow, kCommandOpen);
     QueueMessageBoxAnswer(MessageAnswer::Ok);
     // The earlier conversion went with its picture: Save As has nothing to write (it
     // would fail the test by asking for a file name), as the empty previews say.
-    QueueCommandEvent(mainWindow, cmdSaveAs);
+    QueueCommandEvent(mainWindow, kCommandSaveAs);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_FALSE(PictureExists(convertedPicture));
     EXPECT_EQ(ControlPicture(previewImageGadget), 0);
@@ -150,15 +150,15 @@ TEST_F(DispatchTest, AFileGivenAtStartOpensAsADroppedFileDoes) {
 TEST_F(DispatchTest, ResetImageReadsTheFileAgain) {
     const std::string path = WritePicture("reset.png", 8, 8, MakeColour(10, 20, 30));
     QueueDropEvent(mainWindow, {path});
-    QueueCommandEvent(mainWindow, cmdInvert);
+    QueueCommandEvent(mainWindow, kCommandInvert);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(ReadPixel(workingPicture, 0, 0), MakeColour(245, 235, 225));
-    QueueCommandEvent(mainWindow, cmdResetImage);
+    QueueCommandEvent(mainWindow, kCommandResetImage);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(ReadPixel(workingPicture, 0, 0), MakeColour(10, 20, 30));
 
     std::filesystem::remove(path);
-    QueueCommandEvent(mainWindow, cmdResetImage);
+    QueueCommandEvent(mainWindow, kCommandResetImage);
     QueueMessageBoxAnswer(MessageAnswer::Ok);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_FALSE(PictureExists(workingPicture));
@@ -259,11 +259,11 @@ TEST_F(DispatchTest, ADroppedNameThatIsNotUtf8Opens) {
 }
 
 TEST_F(DispatchTest, ResolutionOptionsExcludeEachOther) {
-    QueueCommandEvent(mainWindow, cmdQvga);
-    QueueCommandEvent(mainWindow, cmdNtsc);
+    QueueCommandEvent(mainWindow, kCommandQvga);
+    QueueCommandEvent(mainWindow, kCommandNtsc);
     ASSERT_TRUE(DispatchQueued());
-    EXPECT_TRUE(MenuItemChecked(cmdNtsc));
-    EXPECT_FALSE(MenuItemChecked(cmdQvga));
+    EXPECT_TRUE(MenuItemChecked(kCommandNtsc));
+    EXPECT_FALSE(MenuItemChecked(kCommandQvga));
     EXPECT_EQ(previewHeight, 200);
     EXPECT_EQ(ControlText(previewFrame), Caption("200"));
     // Both frames move to stay centred in the 256-line area; only their y and height change.
@@ -274,13 +274,13 @@ TEST_F(DispatchTest, ResolutionOptionsExcludeEachOther) {
         EXPECT_EQ(rect.width, 320);
         EXPECT_EQ(rect.x, frame == sourceImageGadget ? 15 : 370);
     }
-    QueueCommandEvent(mainWindow, cmdNtsc);
+    QueueCommandEvent(mainWindow, kCommandNtsc);
     ASSERT_TRUE(DispatchQueued());
-    EXPECT_FALSE(MenuItemChecked(cmdNtsc));
+    EXPECT_FALSE(MenuItemChecked(kCommandNtsc));
     EXPECT_EQ(previewHeight, 256);
     EXPECT_EQ(ControlGeometry(previewImageGadget).y, 40);
     EXPECT_EQ(ControlGeometry(previewImageGadget).height, 256);
-    QueueCommandEvent(mainWindow, cmdQvga);
+    QueueCommandEvent(mainWindow, kCommandQvga);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(previewHeight, 240);
     EXPECT_EQ(ControlGeometry(sourceImageGadget).y, 48);
@@ -307,23 +307,23 @@ TEST_F(DispatchTest, PaletteButtons) {
     QueueControlEvent(autoPaletteButton);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(PaletteEntry(5, 0), 0xFFFFFFu);
-    EXPECT_EQ(PaletteEntry(5, 1), physicalColours[5]);
+    EXPECT_EQ(PaletteEntry(5, 1), kPhysicalColours[5]);
     // Mode 5 hides logical colours 4-7 behind a checkerboard that takes no clicks.
-    EXPECT_FALSE(ClickReporting(firstSwatchControl + 4));
-    EXPECT_TRUE(ClickReporting(firstSwatchControl + 3));
-    EXPECT_EQ(ReadPixel(firstSwatchPicture + 4, 0, 0), 0u);
-    EXPECT_EQ(ReadPixel(firstSwatchPicture + 4, 1, 0), 0xFFFFFFu);
+    EXPECT_FALSE(ClickReporting(kFirstSwatchControl + 4));
+    EXPECT_TRUE(ClickReporting(kFirstSwatchControl + 3));
+    EXPECT_EQ(ReadPixel(kFirstSwatchPicture + 4, 0, 0), 0u);
+    EXPECT_EQ(ReadPixel(kFirstSwatchPicture + 4, 1, 0), 0xFFFFFFu);
 }
 
 TEST_F(DispatchTest, ExitAndTheCloseBoxEndTheLoop) {
-    QueueCommandEvent(mainWindow, cmdUndo);
-    QueueCommandEvent(mainWindow, cmdAdjustLevel);
+    QueueCommandEvent(mainWindow, kCommandUndo);
+    QueueCommandEvent(mainWindow, kCommandAdjustLevel);
     EXPECT_TRUE(DispatchQueued());
     QueueCloseRequest(mainWindow);
     EXPECT_FALSE(DispatchQueued());
     EXPECT_EQ(quitRequested, 1);
     quitRequested = 0;
-    QueueCommandEvent(mainWindow, cmdExit);
+    QueueCommandEvent(mainWindow, kCommandExit);
     EXPECT_FALSE(DispatchQueued());
 }
 
@@ -331,7 +331,7 @@ TEST_F(DispatchTest, SaveAsWritesTheDumpAndSidecar) {
     QueueDropEvent(mainWindow, {WritePicture("red.png", 32, 32, 0x0000FF)});
     const std::string target = (folder / "SCREEN").string();
     QueueFileDialogAnswer(target, 0);
-    QueueCommandEvent(mainWindow, cmdSaveAs);
+    QueueCommandEvent(mainWindow, kCommandSaveAs);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(std::filesystem::file_size(target), 20480u);
     std::ifstream inf(target + ".inf", std::ios::binary);
@@ -350,7 +350,7 @@ TEST_F(DispatchTest, ImportedDumpBecomesTheWorkingPicture) {
     SelectListItem(screenModeCombo, 4);
     QueueControlEvent(screenModeCombo);
     QueueFileDialogAnswer(dump, 0);
-    QueueCommandEvent(mainWindow, cmdImportScreenDump);
+    QueueCommandEvent(mainWindow, kCommandImportScreenDump);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(sourcePath, dump);
     EXPECT_EQ(PictureWidth(workingPicture), 160);

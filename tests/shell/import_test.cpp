@@ -7,7 +7,7 @@
 #include "screen/dump_reader.h"
 #include "screen/screen_modes.h"
 #include "shell/commands.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 #include "support/corpus_dumps.h"
 
 #include <algorithm>
@@ -56,7 +56,7 @@ class ImportTest : public DesktopTest {
     // Gives the import command with the dialog answering `path`.
     static void QueueImport(const std::string& path) {
         QueueFileDialogAnswer(path, 0);
-        QueueCommandEvent(mainWindow, cmdImportScreenDump);
+        QueueCommandEvent(mainWindow, kCommandImportScreenDump);
     }
     // Loads an ordinary picture as the working picture and forgets its conversion.
     void LoadPhoto() {
@@ -91,7 +91,7 @@ TEST_F(ImportTest, TheDialogAndACancel) {
     LoadPhoto();
     const std::string photo = sourcePath;
     QueueFileDialogCancel();
-    QueueCommandEvent(mainWindow, cmdImportScreenDump);
+    QueueCommandEvent(mainWindow, kCommandImportScreenDump);
     ASSERT_TRUE(DispatchQueued());
     ASSERT_EQ(ShownFileDialogs().size(), 1u);
     const FileDialogRecord& dialog = ShownFileDialogs()[0];
@@ -111,7 +111,7 @@ TEST_F(ImportTest, ADumpReplacesThePictureButNotTheModePaletteOrCaption) {
     LoadPhoto();
     const std::string caption = ControlText(sourceFrame);
     SelectMode(1);
-    PaletteEntry(1, 3) = physicalColours[4];
+    PaletteEntry(1, 3) = kPhysicalColours[4];
     const std::vector<std::uint8_t> bytes = RandomBytes(20480, 1);
     const std::string dump = WriteBytes("SCREEN", bytes);
     QueueImport(dump);
@@ -119,7 +119,7 @@ TEST_F(ImportTest, ADumpReplacesThePictureButNotTheModePaletteOrCaption) {
     EXPECT_TRUE(HoldsDump(bytes, 1));
     EXPECT_EQ(sourcePath, dump);
     EXPECT_EQ(screenMode, 1);
-    EXPECT_EQ(PaletteEntry(1, 3), physicalColours[4]);
+    EXPECT_EQ(PaletteEntry(1, 3), kPhysicalColours[4]);
     EXPECT_EQ(ControlText(sourceFrame), caption);
     EXPECT_TRUE(ShownMessageBoxes().empty());
     EXPECT_TRUE(Refreshed());
@@ -214,7 +214,7 @@ TEST_F(ImportTest, ResetImageReloadsTheDumpAsAnOrdinaryPictureAndFails) {
     ASSERT_TRUE(PictureExists(workingPicture));
     EXPECT_EQ(sourcePath, dump);
 
-    QueueCommandEvent(mainWindow, cmdResetImage);
+    QueueCommandEvent(mainWindow, kCommandResetImage);
     QueueMessageBoxAnswer(MessageAnswer::Ok);
     ASSERT_TRUE(DispatchQueued());
     ASSERT_EQ(ShownMessageBoxes().size(), 1u);
@@ -255,43 +255,43 @@ TEST_F(ImportTest, AutoPaletteOfAnImportedDumpPicksItsColours) {
     QueueImport(WriteBytes("TWO", bytes));
     QueueControlEvent(autoPaletteButton);
     ASSERT_TRUE(DispatchQueued());
-    EXPECT_EQ(PaletteEntry(2, 0), physicalColours[6]);
-    EXPECT_EQ(PaletteEntry(2, 1), physicalColours[0]);
-    EXPECT_EQ(PaletteEntry(2, 2), physicalColours[4]);
-    EXPECT_EQ(ReadPixel(firstSwatchPicture, 12, 12), physicalColours[6]);
+    EXPECT_EQ(PaletteEntry(2, 0), kPhysicalColours[6]);
+    EXPECT_EQ(PaletteEntry(2, 1), kPhysicalColours[0]);
+    EXPECT_EQ(PaletteEntry(2, 2), kPhysicalColours[4]);
+    EXPECT_EQ(ReadPixel(kFirstSwatchPicture, 12, 12), kPhysicalColours[6]);
 }
 
 TEST_F(ImportTest, AChosenColourStaysWithItsModeAcrossModeSwitches) {
     ASSERT_EQ(screenMode, 2);
     SetTestIdleHook([] {
         if (paletteSelectorWindow != 0) {
-            QueueControlEvent(firstSelectorSwatchControl + 7); // white
+            QueueControlEvent(kFirstSelectorSwatchControl + 7); // white
             SetTestIdleHook(nullptr);
         }
     });
-    QueueControlEvent(firstSwatchControl + 2);
+    QueueControlEvent(kFirstSwatchControl + 2);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(paletteSelectorWindow, 0);
     EXPECT_EQ(PaletteEntry(2, 2), 0xFFFFFFu);
-    EXPECT_EQ(ReadPixel(firstSwatchPicture + 2, 12, 12), 0xFFFFFFu);
+    EXPECT_EQ(ReadPixel(kFirstSwatchPicture + 2, 12, 12), 0xFFFFFFu);
 
     SelectMode(1);
     ASSERT_TRUE(DispatchQueued());
-    EXPECT_EQ(ReadPixel(firstSwatchPicture + 2, 12, 12), physicalColours[3]); // Mode 1's yellow
-    EXPECT_EQ(PaletteEntry(1, 2), physicalColours[3]);
+    EXPECT_EQ(ReadPixel(kFirstSwatchPicture + 2, 12, 12), kPhysicalColours[3]); // Mode 1's yellow
+    EXPECT_EQ(PaletteEntry(1, 2), kPhysicalColours[3]);
     SelectMode(2);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(PaletteEntry(2, 2), 0xFFFFFFu);
-    EXPECT_EQ(ReadPixel(firstSwatchPicture + 2, 12, 12), 0xFFFFFFu);
+    EXPECT_EQ(ReadPixel(kFirstSwatchPicture + 2, 12, 12), 0xFFFFFFu);
 }
 
 // The converter's --auto-palette chooses what the desktop's Auto Palette chooses, and
 // so writes the very dump the desktop saves.
 TEST_F(ImportTest, TheConvertersAutoPaletteIsTheDesktops) {
     // Noisy blocks, mostly near green, then magenta, then cyan and red.
-    const std::array<ColourValue, 8> bases{physicalColours[2], physicalColours[2],       physicalColours[2],
-                                           physicalColours[5], physicalColours[5],       physicalColours[6],
-                                           physicalColours[1], MakeColour(128, 128, 128)};
+    const std::array<ColourValue, 8> bases{kPhysicalColours[2], kPhysicalColours[2],      kPhysicalColours[2],
+                                           kPhysicalColours[5], kPhysicalColours[5],      kPhysicalColours[6],
+                                           kPhysicalColours[1], MakeColour(128, 128, 128)};
     std::mt19937 random(11);
     Picture photo{240, 180, std::vector<BufferWord>(240 * 180)};
     for (int y = 0; y < photo.height; ++y) {
@@ -321,15 +321,15 @@ TEST_F(ImportTest, TheConvertersAutoPaletteIsTheDesktops) {
         std::filesystem::create_directories(folder / "cli");
         const std::string saved = (folder / "desktop" / name).string();
         QueueFileDialogAnswer(saved, 0);
-        QueueCommandEvent(mainWindow, cmdSaveAs);
+        QueueCommandEvent(mainWindow, kCommandSaveAs);
         ASSERT_TRUE(DispatchQueued());
         std::string names;
         bool allDefault = true;
         for (int k = 0; k < mode.colourCount; ++k) {
             const auto at =
-                std::find(physicalColours.begin(), physicalColours.end(), PaletteEntry(modeNumber, k));
-            ASSERT_NE(at, physicalColours.end());
-            names.append(k == 0 ? "" : ",").append(std::to_string(at - physicalColours.begin()));
+                std::find(kPhysicalColours.begin(), kPhysicalColours.end(), PaletteEntry(modeNumber, k));
+            ASSERT_NE(at, kPhysicalColours.end());
+            names.append(k == 0 ? "" : ",").append(std::to_string(at - kPhysicalColours.begin()));
             allDefault =
                 allDefault && PaletteEntry(modeNumber, k) == DefaultLogicalColour(k, mode.bitsPerPixel);
         }

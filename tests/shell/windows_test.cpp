@@ -11,7 +11,7 @@
 #include "shell/brightness_contrast_window.h"
 #include "shell/commands.h"
 #include "shell/gadget_colours.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <QApplication>
 #include <QTest>
@@ -104,22 +104,22 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
         inputIgnored = !WindowTakesInput(mainWindow) && WindowTakesInput(selector);
         // The close box, a command and a drop still queued are read and dropped.
         QueueCloseRequest(mainWindow);
-        QueueCommandEvent(mainWindow, cmdExit);
+        QueueCommandEvent(mainWindow, kCommandExit);
         drop = QueueDropEvent(mainWindow, {"/tmp/ignored.png"});
-        QueueControlEvent(firstSelectorSwatchControl + 2); // green
+        QueueControlEvent(kFirstSelectorSwatchControl + 2); // green
         SetTestIdleHook(nullptr);
     });
-    QueueControlEvent(firstSwatchControl + 1);
+    QueueControlEvent(kFirstSwatchControl + 1);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_NE(selector, 0);
     EXPECT_TRUE(enabledMeanwhile);
     EXPECT_TRUE(inputIgnored);
     EXPECT_EQ(DroppedFileCount(drop), 0); // the dropped drop's paths are not kept
     EXPECT_EQ(quitRequested, 0);
-    EXPECT_EQ(PaletteEntry(1, 1), physicalColours[2]);
-    EXPECT_EQ(ReadPixel(firstSwatchPicture + 1, 5, 5), physicalColours[2]);
+    EXPECT_EQ(PaletteEntry(1, 1), kPhysicalColours[2]);
+    EXPECT_EQ(ReadPixel(kFirstSwatchPicture + 1, 5, 5), kPhysicalColours[2]);
     EXPECT_FALSE(WindowExists(selector));
-    EXPECT_EQ(ReadPixel(firstSelectorSwatchPicture + 7, 3, 3), 0xFFFFFFu);
+    EXPECT_EQ(ReadPixel(kFirstSelectorSwatchPicture + 7, 3, 3), 0xFFFFFFu);
 
     // A row of all eight colours, 30 pixels apart, in a thin frame whose corner is at
     // the pointer.
@@ -132,13 +132,13 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
     ASSERT_EQ(controls.size(), 8u);
     for (int k = 0; k < 8; ++k) {
         const auto at = static_cast<std::size_t>(k);
-        EXPECT_EQ(controls[at], firstSelectorSwatchControl + k);
+        EXPECT_EQ(controls[at], kFirstSelectorSwatchControl + k);
         EXPECT_EQ(geometry[at].x, 30 * k);
         EXPECT_EQ(geometry[at].y, 0);
         EXPECT_EQ(geometry[at].width, 25);
         EXPECT_EQ(geometry[at].height, 25);
-        EXPECT_EQ(pictures[at], firstSelectorSwatchPicture + k);
-        EXPECT_EQ(ReadPixel(firstSelectorSwatchPicture + k, 12, 12), physicalColours[at]);
+        EXPECT_EQ(pictures[at], kFirstSelectorSwatchPicture + k);
+        EXPECT_EQ(ReadPixel(kFirstSelectorSwatchPicture + k, 12, 12), kPhysicalColours[at]);
     }
 
     // The colour already assigned is stored and converted again all the same.
@@ -147,13 +147,13 @@ TEST_F(WindowsTest, PaletteSelectorSwallowsEverythingUntilAColourIsChosen) {
     ForgetConversion();
     SetTestIdleHook([&] {
         if (NewestWindow() != 0) {
-            QueueControlEvent(firstSelectorSwatchControl + 2);
+            QueueControlEvent(kFirstSelectorSwatchControl + 2);
             SetTestIdleHook(nullptr);
         }
     });
-    QueueControlEvent(firstSwatchControl + 1);
+    QueueControlEvent(kFirstSwatchControl + 1);
     ASSERT_TRUE(DispatchQueued());
-    EXPECT_EQ(PaletteEntry(1, 1), physicalColours[2]);
+    EXPECT_EQ(PaletteEntry(1, 1), kPhysicalColours[2]);
     EXPECT_TRUE(Refreshed());
 }
 
@@ -219,21 +219,21 @@ class PreviewTest : public DesktopTest {
 
 TEST_F(PreviewTest, ZoomedWindowIsTwiceTheLineCount) {
     // Nothing converted yet: nothing opens.
-    QueueCommandEvent(mainWindow, cmdToolZoomedPreview);
-    QueueCommandEvent(mainWindow, cmdFullScreenPreview);
+    QueueCommandEvent(mainWindow, kCommandToolZoomedPreview);
+    QueueCommandEvent(mainWindow, kCommandFullScreenPreview);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(OpenWindows(), std::vector<int>{mainWindow});
 
     QueueDropEvent(mainWindow, {WritePicture("p.png", 50, 50, 0x00FF00)});
     ASSERT_TRUE(DispatchQueued());
     for (const auto& [option, height] :
-         {std::pair{0, 512}, std::pair{cmdNtsc, 400}, std::pair{cmdQvga, 480}}) {
+         {std::pair{0, 512}, std::pair{kCommandNtsc, 400}, std::pair{kCommandQvga, 480}}) {
         if (option != 0) {
             QueueCommandEvent(mainWindow, option);
             ASSERT_TRUE(DispatchQueued());
         }
         const std::vector<BufferWord> converted = FindPicture(convertedPicture)->pixels;
-        for (const int command : {cmdZoomedPreview, cmdToolZoomedPreview}) {
+        for (const int command : {kCommandZoomedPreview, kCommandToolZoomedPreview}) {
             const PreviewSeen seen = Run(command);
             EXPECT_EQ(seen.title, "Quillmorph - Click on image to close");
             EXPECT_EQ(seen.size.width, 640) << height;
@@ -264,7 +264,7 @@ TEST_F(PreviewTest, ZoomedBlocksFollowTheModesPixels) {
             changes += converted.pixels[i] != converted.pixels[i - 1] ? 1 : 0;
         }
         EXPECT_GT(changes, 1000) << "the conversion should not be flat";
-        const PreviewSeen seen = Run(cmdZoomedPreview);
+        const PreviewSeen seen = Run(kCommandZoomedPreview);
         ASSERT_EQ(seen.enlarged.width, 640);
         ASSERT_EQ(seen.enlarged.height, 512);
         int wrong = 0;
@@ -283,7 +283,7 @@ TEST_F(PreviewTest, FullScreenCoversTheDisplay) {
     QueueDropEvent(mainWindow, {WriteBusyPicture()});
     ASSERT_TRUE(DispatchQueued());
     const PixelSize display = DisplaySize();
-    const PreviewSeen seen = Run(cmdFullScreenPreview);
+    const PreviewSeen seen = Run(kCommandFullScreenPreview);
     EXPECT_EQ(seen.title, "");
     EXPECT_EQ(seen.size.width, display.width);
     EXPECT_EQ(seen.size.height, display.height);
@@ -302,7 +302,7 @@ TEST_F(PreviewTest, FullScreenCoversTheDisplay) {
 TEST_F(PreviewTest, KeyPressesDoNotClosePreviews) {
     QueueDropEvent(mainWindow, {WritePicture("p.png", 50, 50, 0x00FF00)});
     ASSERT_TRUE(DispatchQueued());
-    for (const int command : {cmdZoomedPreview, cmdFullScreenPreview}) {
+    for (const int command : {kCommandZoomedPreview, kCommandFullScreenPreview}) {
         bool openAfterKeys = false;
         int window = 0;
         PlayWindow({
@@ -321,7 +321,7 @@ TEST_F(PreviewTest, KeyPressesDoNotClosePreviews) {
                 }
                 QCoreApplication::processEvents();
                 // The keys reached nothing: the program is waiting again on the same window.
-                QueueCommandEvent(mainWindow, cmdAbout);
+                QueueCommandEvent(mainWindow, kCommandAbout);
             },
             [&](int current) {
                 openAfterKeys = current == window && WindowVisible(window);
@@ -339,8 +339,8 @@ TEST_F(PreviewTest, KeyPressesDoNotClosePreviews) {
 TEST_F(WindowsTest, EachOwnWindowDisablesTheMainWindowWhileOpen) {
     QueueDropEvent(mainWindow, {WritePicture("p.png", 50, 50, 0x00FF00)});
     ASSERT_TRUE(DispatchQueued());
-    for (const int command :
-         {cmdHistogram, cmdBrightnessContrast, cmdZoomedPreview, cmdFullScreenPreview, cmdAbout}) {
+    for (const int command : {kCommandHistogram, kCommandBrightnessContrast, kCommandZoomedPreview,
+                              kCommandFullScreenPreview, kCommandAbout}) {
         bool enabledMeanwhile = true;
         int opened = 0;
         PlayWindow({[&](int window) {
@@ -379,7 +379,7 @@ TEST_F(WindowsTest, AboutShowsTheBannerAndVersionUntilOkay) {
         QueueControlEvent(ControlWithText(about, "Okay"));
         SetTestIdleHook(nullptr);
     });
-    QueueCommandEvent(mainWindow, cmdAbout);
+    QueueCommandEvent(mainWindow, kCommandAbout);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(title, "Quillmorph - About");
     EXPECT_EQ(banner, aboutBanner);
@@ -456,7 +456,7 @@ class BrightnessWindowTest : public DesktopTest {
         ForgetConversion();
     }
     void Open() {
-        QueueCommandEvent(mainWindow, cmdBrightnessContrast);
+        QueueCommandEvent(mainWindow, kCommandBrightnessContrast);
         ASSERT_TRUE(DispatchQueued());
     }
     std::vector<float> Settings() const { return {brightnessOffset, contrastAmount, gammaValue}; }
@@ -639,7 +639,7 @@ TEST_F(BrightnessWindowTest, OkUntouchedKeepsTheColoursAndTheCloseBoxDiscards) {
 }
 
 TEST_F(WindowsTest, BrightnessAndContrastNeedsAPicture) {
-    QueueCommandEvent(mainWindow, cmdBrightnessContrast);
+    QueueCommandEvent(mainWindow, kCommandBrightnessContrast);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_EQ(OpenWindows(), std::vector<int>{mainWindow});
     EXPECT_EQ(gammaValue, 0.0F); // untouched: no window, no reset
@@ -684,7 +684,7 @@ HistogramWindowSeen HistogramWindowTest::RunHistogram() {
         QueueCloseRequest(window);
         SetTestIdleHook(nullptr);
     });
-    QueueCommandEvent(mainWindow, cmdHistogram);
+    QueueCommandEvent(mainWindow, kCommandHistogram);
     EXPECT_TRUE(DispatchQueued());
     std::sort(seen.graphs.begin(), seen.graphs.end(),
               [](const ShownGraph& a, const ShownGraph& b) { return a.y < b.y; });
@@ -727,7 +727,7 @@ bool OnlyFullBarsAt(const Picture& graph, const std::vector<int>& fullColumns) {
 
 TEST_F(HistogramWindowTest, OfAnAllBlackPictureIsAnEmptyLuminanceGraph) {
     // Without a picture nothing opens and the main window stays enabled.
-    QueueCommandEvent(mainWindow, cmdHistogram);
+    QueueCommandEvent(mainWindow, kCommandHistogram);
     ASSERT_TRUE(DispatchQueued());
     EXPECT_TRUE(WindowEnabled(mainWindow));
     EXPECT_EQ(OpenWindows(), std::vector<int>{mainWindow});

@@ -10,7 +10,7 @@
 #include "platform/test_hooks.h"
 #include "shell/dispatch.h"
 #include "shell/startup.h"
-#include "shell/state/app_state.h"
+#include "state/app_state.h"
 
 #include <cstdio>
 #include <cstdlib>
