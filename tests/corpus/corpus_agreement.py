@@ -14,7 +14,7 @@ Agreement: the same size and, per channel, the same 8-bit value up to one step (
 samples and alpha are rounded differently by each decoder), or up to a JPEG decoder's
 differences for JPEG files. Alpha is composed onto black, as the converter does.
 
-Usage: corpus_agreement.py CORPUS_DECODE CORPUS [--verbose]. Exits with 77 (skipped) when Pillow or
+Usage: corpus_agreement.py CORPUS_DECODE CORPUS. Exits with 77 (skipped) when Pillow or
 ImageMagick is missing.
 """
 
@@ -118,13 +118,8 @@ def read_with_magick(path, kind):
     if done.returncode != 0 or not done.stdout:
         return None
     frames = split_pam(done.stdout)
-    if not frames:
-        return None
-    best = frames[0]
-    for frame in frames:
-        if frame[0][0] * frame[0][1] > best[0][0] * best[0][1]:
-            best = frame
-    return best
+    # max() keeps the first of equals, as the converter does.
+    return max(frames, key=lambda frame: frame[0][0] * frame[0][1]) if frames else None
 
 
 def split_pam(data):
@@ -209,7 +204,6 @@ def main():
         print(__doc__)
         return 2
     decoder, corpus = sys.argv[1], sys.argv[2]
-    verbose = "--verbose" in sys.argv
     if shutil.which("convert") is None:
         print("SKIPPED: ImageMagick (Debian imagemagick) is not installed")
         return SKIP
@@ -262,9 +256,6 @@ def main():
     print("own readers (PPM, Targa) disagreeing with both, by their own rules (%d):" % len(own))
     for r in own:
         print(describe(r))
-    if verbose:
-        for r in results:
-            print(describe(r), "pillow" if r["agrees_pillow"] else "", "magick" if r["agrees_magick"] else "")
     share = agreeing / counted if counted else 0.0
     print("agreement: %d of %d = %.1f %%" % (agreeing, counted, 100.0 * share))
     failed = False
