@@ -44,7 +44,7 @@ ByteTable BrightnessTable(int offset) {
 }
 
 ByteTable ContrastTable(float amount) {
-    const double a = static_cast<double>(amount);
+    const auto a = static_cast<double>(amount);
     const auto factor = static_cast<float>(((a + 255.0) * 259.0) / ((259.0 - a) * 255.0));
     ByteTable table{};
     for (int v = 0; v < 256; ++v) {

@@ -28,7 +28,7 @@ std::string Stem(const std::string& path) {
 std::vector<int> CurrentPalette(int modeNumber) {
     std::vector<int> palette;
     for (int logical = 0; logical < ScreenModeByNumber(modeNumber)->colourCount; ++logical) {
-        const auto found =
+        const auto* const found =
             std::find(kPhysicalColours.begin(), kPhysicalColours.end(), PaletteEntry(modeNumber, logical));
         palette.push_back(
             found == kPhysicalColours.end() ? 0 : static_cast<int>(found - kPhysicalColours.begin()));

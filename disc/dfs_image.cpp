@@ -38,7 +38,8 @@ std::optional<std::string> FileProblem(const DfsFile& file) {
 void WriteEntry(std::vector<std::uint8_t>& image, std::size_t slot, const DfsFile& file, int start) {
     std::uint8_t* names = image.data() + kEntryBytes + slot * kEntryBytes;
     std::memset(names, ' ', kDfsNameCharacters);
-    std::memcpy(names, file.name.data(), file.name.size());
+    // Catalogue names are padded with spaces, never terminated.
+    std::memcpy(names, file.name.data(), file.name.size()); // NOLINT(bugprone-not-null-terminated-result)
     names[7] = static_cast<std::uint8_t>(file.directory);
     const auto length = static_cast<std::uint32_t>(file.data.size());
     const auto high = [](std::uint32_t value) { return (value >> 16) & 3u; };

@@ -59,7 +59,7 @@ std::vector<std::string> ProgramLines(const ScreenMode& mode, const std::vector<
         "VDU6:MODE" + std::to_string(ulaMode ? 5 : mode.number) + ":VDU23,1,0;0;0;0;",
     };
     if (ulaMode) {
-        lines.push_back("*FX154,224"); // video ULA: 10 columns, 4 bits per pixel
+        lines.emplace_back("*FX154,224"); // video ULA: 10 columns, 4 bits per pixel
     }
     const std::string count = std::to_string(pictures.size());
     lines.insert(lines.end(),

@@ -16,6 +16,11 @@ struct TemporaryFile {
     std::string path;
     bool committed = false;
 
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    TemporaryFile(TemporaryFile&&) = delete;
+    TemporaryFile& operator=(TemporaryFile&&) = delete;
     ~TemporaryFile() {
         if (descriptor >= 0) {
             close(descriptor);

@@ -235,9 +235,9 @@ unsigned HoldAndModify(unsigned channel, std::uint32_t index, int indexBits) {
 }
 
 struct PlaneDecoder {
-    ColourKind kind;
-    int planes;
-    const ColourMap* map;
+    ColourKind kind{};
+    int planes = 0;
+    const ColourMap* map = nullptr;
     int controlBits = 2;
     int indexBits = 0;
     Rgb held;

@@ -138,7 +138,10 @@ void ReadRows(jpeg_decompress_struct& info, const JpegError& error, BufferWord* 
 void ConvertCmyk(BufferWord* out, std::size_t count, bool inverted) {
     for (std::size_t i = 0; i < count; ++i) {
         const BufferWord word = out[i];
-        unsigned c = word & 0xFFu, m = (word >> 8) & 0xFFu, y = (word >> 16) & 0xFFu, k = word >> 24;
+        unsigned c = word & 0xFFu;
+        unsigned m = (word >> 8) & 0xFFu;
+        unsigned y = (word >> 16) & 0xFFu;
+        unsigned k = word >> 24;
         if (!inverted) {
             c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
         }

@@ -50,9 +50,10 @@ bool Compress(JpegSession& session) {
     while (c.next_scanline < c.image_height) {
         const BufferWord* source = session.pixels + std::size_t(c.next_scanline) * session.width;
         for (JDIMENSION x = 0; x < session.width; ++x) {
-            session.row[x * 3] = static_cast<JSAMPLE>(source[x] >> 16);
-            session.row[x * 3 + 1] = static_cast<JSAMPLE>(source[x] >> 8);
-            session.row[x * 3 + 2] = static_cast<JSAMPLE>(source[x]);
+            JSAMPLE* out = session.row + std::size_t{3} * x;
+            out[0] = static_cast<JSAMPLE>(source[x] >> 16);
+            out[1] = static_cast<JSAMPLE>(source[x] >> 8);
+            out[2] = static_cast<JSAMPLE>(source[x]);
         }
         JSAMPROW rows[1] = {session.row};
         jpeg_write_scanlines(&c, rows, 1);
@@ -70,10 +71,13 @@ struct JpegResources {
         if (created) {
             jpeg_destroy_compress(&session.compressor);
         }
-        std::free(session.output); // libjpeg allocates it with malloc
+        // libjpeg allocates it with malloc.
+        std::free(session.output); // NOLINT(cppcoreguidelines-no-malloc)
     }
     JpegResources(const JpegResources&) = delete;
     JpegResources& operator=(const JpegResources&) = delete;
+    JpegResources(JpegResources&&) = delete;
+    JpegResources& operator=(JpegResources&&) = delete;
 };
 
 bool CreateCompressor(JpegSession& session) {

@@ -112,8 +112,8 @@ DecodeResult DecodePictureFile(std::string_view path) {
         return result;
     }
     if (size > kMaxPictureFileBytes) {
-        result.reason =
-            "The file is larger than " + std::to_string(kMaxPictureFileBytes / (1024 * 1024)) + " MiB.";
+        result.reason = "The file is larger than " +
+                        std::to_string(kMaxPictureFileBytes / (std::size_t{1024} * 1024)) + " MiB.";
         return result;
     }
     std::vector<std::uint8_t> bytes;

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Ancillary chunks (text, ICC profiles) may not make libpng allocate more than this.
-constexpr png_alloc_size_t kMaxChunkBytes = 16u * 1024 * 1024;
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{16} * 1024 * 1024;
 
 std::uint32_t ReadBigEndian32(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return (std::uint32_t{bytes[offset]} << 24) | (std::uint32_t{bytes[offset + 1]} << 16) |

@@ -65,6 +65,8 @@ struct PngWriteStructs {
     }
     PngWriteStructs(const PngWriteStructs&) = delete;
     PngWriteStructs& operator=(const PngWriteStructs&) = delete;
+    PngWriteStructs(PngWriteStructs&&) = delete;
+    PngWriteStructs& operator=(PngWriteStructs&&) = delete;
 };
 
 } // namespace
@@ -75,7 +77,7 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const Picture& picture) {
         return std::nullopt;
     }
     try {
-        const std::size_t width = std::size_t(picture.width);
+        const auto width = std::size_t(picture.width);
         std::vector<std::uint8_t> rgb(picture.pixels.size() * 3);
         for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
             rgb[i * 3] = static_cast<std::uint8_t>(picture.pixels[i] >> 16);

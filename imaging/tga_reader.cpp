@@ -58,6 +58,9 @@ BufferWord ReadPixel(std::span<const std::uint8_t> bytes) {
 
 // Stored pixels one after another; a pixel the file does not hold whole stays black.
 void DecodeUncompressed(std::span<const std::uint8_t> data, std::size_t pixelBytes, Picture& picture) {
+    if (pixelBytes == 0) {
+        return; // the check takes only 15 to 32 bits a pixel
+    }
     const std::size_t count = std::min(picture.pixels.size(), data.size() / pixelBytes);
     for (std::size_t i = 0; i < count; ++i) {
         picture.pixels[i] = ReadPixel(data.subspan(i * pixelBytes, pixelBytes));

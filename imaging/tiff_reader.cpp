@@ -12,7 +12,7 @@
 namespace {
 
 // libtiff may not allocate more than this in one piece while reading a directory or a strip.
-constexpr tmsize_t kMaxSingleAllocation = 256 * 1024 * 1024;
+constexpr tmsize_t kMaxSingleAllocation = tmsize_t{256} * 1024 * 1024;
 
 struct MemoryFile {
     std::span<const std::uint8_t> bytes;

@@ -10,7 +10,8 @@
 
 namespace {
 
-void Sort(std::array<ColourCount, 8>& entries, int lo, int hi) {
+// Recursion is bounded by the eight entries.
+void Sort(std::array<ColourCount, 8>& entries, int lo, int hi) { // NOLINT(misc-no-recursion)
     if (hi - lo <= 0) {
         return;
     }

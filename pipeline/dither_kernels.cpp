@@ -130,7 +130,7 @@ std::span<const std::uint8_t> StoredDitherKernels() {
 void LoadDitherKernels() {
     Cursor cursor{StoredDitherKernels()};
     while (cursor.ok) {
-        const auto index = static_cast<std::int8_t>(cursor.Byte());
+        const int index = static_cast<std::int8_t>(cursor.Byte());
         std::string name;
         for (std::uint8_t c = cursor.Byte(); c != 0 && cursor.ok; c = cursor.Byte()) {
             name += static_cast<char>(c);

@@ -24,8 +24,8 @@ namespace {
 constexpr int kFirstAutomaticControl = 100;
 
 QColor ToQColor(ColourValue colour) {
-    return QColor(static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
-                  static_cast<int>(BlueOf(colour)));
+    return {static_cast<int>(RedOf(colour)), static_cast<int>(GreenOf(colour)),
+            static_cast<int>(BlueOf(colour))};
 }
 
 QWidget* FindControl(int control) {

@@ -69,7 +69,8 @@ class FileDialog : public QFileDialog {
             !QFileInfo::exists(files.front())) {
             std::error_code error;
             if (std::filesystem::is_regular_file(std::filesystem::path(NativePathOf(files.front())), error)) {
-                QDialog::accept();
+                // Past QFileDialog's own check, which cannot see this name.
+                QDialog::accept(); // NOLINT(bugprone-parent-virtual-call)
                 return;
             }
         }

@@ -33,7 +33,7 @@ constexpr double kFrameUnitsPerInch = 2540.0; // hundredths of a millimetre
 // The converter writes a few hundred bytes of SVG per record, all held in memory, so
 // the records it is given are limited; a real drawing has far fewer.
 constexpr std::uint32_t kMaxRecords = 1'000'000;
-constexpr std::size_t kMaxSvgBytes = 512u * 1024 * 1024;
+constexpr std::size_t kMaxSvgBytes = std::size_t{512} * 1024 * 1024;
 
 std::uint32_t U32At(std::span<const std::uint8_t> file, std::size_t offset) {
     return static_cast<std::uint32_t>(file[offset]) | (static_cast<std::uint32_t>(file[offset + 1]) << 8) |
@@ -97,7 +97,8 @@ std::vector<char> WholeRecords(std::span<const std::uint8_t> file) {
 }
 
 struct FreeDeleter {
-    void operator()(char* text) const { std::free(text); }
+    // libemf2svg allocates the text with malloc.
+    void operator()(char* text) const { std::free(text); } // NOLINT(cppcoreguidelines-no-malloc)
 };
 
 // The drawing as SVG sized width x height, or nothing when the converter fails.
@@ -137,6 +138,8 @@ class GuiForText {
     ~GuiForText() = default;
     GuiForText(const GuiForText&) = delete;
     GuiForText& operator=(const GuiForText&) = delete;
+    GuiForText(GuiForText&&) = delete;
+    GuiForText& operator=(GuiForText&&) = delete;
 
     bool Usable() const { return usable_; }
 

@@ -33,7 +33,7 @@ int NextMenuNumber() {
 // The bar takes its height from the client area, which keeps the window's inner size.
 void FitClientBelow(QMenuBar& bar) {
     QWidget* window = bar.parentWidget();
-    QWidget* client = window->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly);
+    auto* client = window->findChild<QWidget*>(QStringLiteral("client"), Qt::FindDirectChildrenOnly);
     const int height = bar.sizeHint().height();
     bar.setGeometry(0, 0, window->width(), height);
     if (client) {

@@ -20,8 +20,6 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 // One limit for all of a metafile's work, from the start of the helper to its last
@@ -116,6 +114,10 @@ struct Helper {
 
     Helper(const Helper&) = delete;
     Helper& operator=(const Helper&) = delete;
+
+    Helper(Helper&&) = delete;
+
+    Helper& operator=(Helper&&) = delete;
     Helper() = default;
     ~Helper() {
         if (socket >= 0) {

@@ -7,7 +7,9 @@
 #include <QFont>
 #include <QProxyStyle>
 #include <QStyleFactory>
+#include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 
 namespace {
@@ -19,13 +21,12 @@ std::unique_ptr<QApplication>& Application() {
 
 // Without any display to talk to, Qt would end the process; report it instead.
 bool DisplayAvailable() {
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(
+        std::initializer_list<const char*>{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"},
+        [](const char* name) {
+            const char* value = std::getenv(name);
+            return value != nullptr && *value != '\0';
+        });
 }
 
 // The controls' boxes were sized for a narrow 8-point dialog font. DejaVu Sans
@@ -66,6 +67,8 @@ bool InitPlatform() {
     static char* argv[] = {name, nullptr};
     Application() = std::make_unique<QApplication>(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // The application takes the style and deletes it.
+    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
     QApplication::setStyle(new ControlStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
     QApplication::setFont(ControlFont());
     // Every window takes the application's icon; the desktop entry's name lets a

@@ -37,6 +37,8 @@ struct ScopedAllocationLimit {
     ~ScopedAllocationLimit() { QImageReader::setAllocationLimit(previous); }
     ScopedAllocationLimit(const ScopedAllocationLimit&) = delete;
     ScopedAllocationLimit& operator=(const ScopedAllocationLimit&) = delete;
+    ScopedAllocationLimit(ScopedAllocationLimit&&) = delete;
+    ScopedAllocationLimit& operator=(ScopedAllocationLimit&&) = delete;
 };
 
 // Qt gives a top-down BMP's height as negative.
@@ -46,12 +48,7 @@ QSize HeaderSize(QImageReader& reader) {
 }
 
 bool IsOneOf(const QByteArray& format, FormatList formats) {
-    for (const char* own : formats) {
-        if (format == own) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(formats, [&format](const char* own) { return format == own; });
 }
 
 // A reader over the file's bytes, positioned on the image to decode. The bytes are
@@ -74,6 +71,8 @@ struct OpenReader {
     }
     OpenReader(const OpenReader&) = delete;
     OpenReader& operator=(const OpenReader&) = delete;
+    OpenReader(OpenReader&&) = delete;
+    OpenReader& operator=(OpenReader&&) = delete;
 
     QByteArray format; // as recognised: the reader forgets it once it has moved or read
 

@@ -50,4 +50,6 @@ struct QuietMessages {
     }
     QuietMessages(const QuietMessages&) = delete;
     QuietMessages& operator=(const QuietMessages&) = delete;
+    QuietMessages(QuietMessages&&) = delete;
+    QuietMessages& operator=(QuietMessages&&) = delete;
 };

@@ -173,7 +173,7 @@ class InputFilter : public QObject {
             object = object->parent(); // a shortcut or an action belongs to a widget
         }
         const auto* window =
-            object ? dynamic_cast<const WindowWidget*>(static_cast<QWidget*>(object)->window()) : nullptr;
+            object ? dynamic_cast<const WindowWidget*>(qobject_cast<QWidget*>(object)->window()) : nullptr;
         return window && !window->takesInput;
     }
 };
@@ -237,7 +237,8 @@ void ShowWindow(int window) {
     }
 }
 
-void CloseWindow(int window) {
+// Recursion is bounded by the chain of owners, each an open window.
+void CloseWindow(int window) { // NOLINT(misc-no-recursion)
     if (!FindWindow(window)) {
         return;
     }

@@ -23,7 +23,7 @@ constexpr double kDotsPerInch = 96.0;
 // libwmf sizes its buffers from the file's own claims (the largest record, a bitmap's
 // header), so its allocations are counted and refused beyond this; the rendered
 // picture itself is allocated by its drawing layer and is bounded by the size check.
-constexpr std::size_t kLibraryMemoryLimit = 256u * 1024 * 1024;
+constexpr std::size_t kLibraryMemoryLimit = std::size_t{256} * 1024 * 1024;
 // A metafile of a few records can loop over huge coordinate ranges; playing stops here.
 constexpr auto kPlayTimeLimit = std::chrono::seconds(10);
 
@@ -207,6 +207,8 @@ class WmfSession {
     }
     WmfSession(const WmfSession&) = delete;
     WmfSession& operator=(const WmfSession&) = delete;
+    WmfSession(WmfSession&&) = delete;
+    WmfSession& operator=(WmfSession&&) = delete;
 
     bool Scanned() const { return scanned_; }
 

@@ -13,7 +13,7 @@ int ditherMethod = 0;
 float brightnessOffset = 0.0F;
 float contrastAmount = 0.0F;
 float gammaValue = 0.0F;
-std::array<ColourValue, kPaletteRows * kPaletteColumns> palette{};
+std::array<ColourValue, static_cast<std::size_t>(kPaletteRows) * kPaletteColumns> palette{};
 
 std::string sourcePath;
 std::string openPattern;
@@ -40,7 +40,7 @@ int autoPaletteButton = 0;
 int resetPaletteButton = 0;
 
 ColourValue& PaletteEntry(int mode, int logical) {
-    return palette[static_cast<std::size_t>(mode * kPaletteColumns + logical)];
+    return palette[(static_cast<std::size_t>(mode) * kPaletteColumns) + static_cast<std::size_t>(logical)];
 }
 
 void ResetAppState() {

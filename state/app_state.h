@@ -35,7 +35,7 @@ extern float brightnessOffset; // pending brightness; start 0
 extern float contrastAmount;   // pending contrast; start 0
 extern float gammaValue;       // pending gamma, applied only when 0 < g < 8; start 0
 // Logical palette: entry (mode m, logical colour k) at m * 8 + k; start ResetPalette for 0..8.
-extern std::array<ColourValue, kPaletteRows * kPaletteColumns> palette;
+extern std::array<ColourValue, static_cast<std::size_t>(kPaletteRows) * kPaletteColumns> palette;
 
 // Other shell state.
 extern std::string sourcePath;  // the file last opened, dropped or imported; start ""

@@ -21,7 +21,7 @@ namespace {
 // Private writable memory: the libraries, Qt and a render of at most 640 x 512 pixels
 // fit well inside; a file that makes a library grow without end does not. Sanitizers
 // reserve terabytes of shadow memory, so their builds rely on the time limit alone.
-constexpr rlim_t kDataLimit = 256u * 1024 * 1024;
+constexpr rlim_t kDataLimit = rlim_t{256} * 1024 * 1024;
 constexpr rlim_t kProcessorSeconds = 3;
 
 void LimitSelf() {
@@ -69,7 +69,7 @@ bool WriteReply(std::int64_t width, std::int64_t height, const Picture* picture)
     for (int i = 0; i < 4; ++i) {
         header[static_cast<std::size_t>(i)] =
             static_cast<std::uint8_t>(static_cast<std::uint64_t>(width) >> (8 * i));
-        header[static_cast<std::size_t>(4 + i)] =
+        header[4 + static_cast<std::size_t>(i)] =
             static_cast<std::uint8_t>(static_cast<std::uint64_t>(height) >> (8 * i));
     }
     if (!WriteAll(header)) {
