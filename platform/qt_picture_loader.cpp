@@ -73,6 +73,7 @@ struct OpenReader {
     OpenReader& operator=(const OpenReader&) = delete;
     OpenReader(OpenReader&&) = delete;
     OpenReader& operator=(OpenReader&&) = delete;
+    ~OpenReader() = default;
 
     QByteArray format; // as recognised: the reader forgets it once it has moved or read
 
