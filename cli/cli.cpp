@@ -4,6 +4,7 @@
 #include "adjust/brightness_contrast_gamma.h"
 #include "adjust/colour_effects.h"
 #include "adjust/rotate_flip.h"
+#include "cli/batch.h"
 #include "cli/cli_options.h"
 #include "cli/cli_steps.h"
 #include "cli/disc_commands.h"
@@ -50,6 +51,9 @@ constexpr const char* kUsage =
     "    edits, applied in the order given:\n"
     "    --brightness N --contrast N --gamma G --greyscale --invert --solarise --level\n"
     "    --rotate-left --rotate-right --rotate-180 --flip-horizontal --flip-vertical\n"
+    "  convert INPUT... --output-dir DIR [--jobs N] [options]\n"
+    "                                   convert each INPUT into DIR under its own name, N at a\n"
+    "                                   time (default: one per processor)\n"
     "  convert INPUT... OUTPUT.ssd --format ssd [options]\n"
     "                                   one bootable disc; SPACE shows the next picture\n"
     "  disc DUMP... OUTPUT.ssd --mode M [--palette C0,C1,...]\n"
@@ -189,7 +193,7 @@ bool ConvertPicture(const ConvertOptions& o, const std::string& input, std::stri
     if (o.autoPalette) {
         AutoPalette(workingPicture, screenMode);
     }
-    if (!RunConversionPipeline(o.strength).convertedPreview) {
+    if (!ConvertWorkingPicture(o.strength)) {
         reason = "the picture could not be converted";
         return false;
     }
@@ -205,6 +209,9 @@ namespace {
 int Convert(const ConvertOptions& o) {
     if (o.format == OutputFormat::Ssd) {
         return ConvertToDisc(o);
+    }
+    if (!o.outputDir.empty()) {
+        return ConvertBatch(o);
     }
     std::string reason;
     if (!ApplySettings(o, reason)) {

@@ -114,6 +114,19 @@ class Parser {
             o.lines = static_cast<int>(*number);
         } else if (name == "--palette") {
             return Palette(arguments, i);
+        } else if (name == "--output-dir") {
+            const auto value = Value(arguments, i);
+            if (!value || value->empty()) {
+                return Fail("--output-dir needs a folder name");
+            }
+            o.outputDir = *value;
+        } else if (name == "--jobs") {
+            const auto value = Value(arguments, i);
+            const auto number = value ? ParseInteger(*value) : std::nullopt;
+            if (!number || *number < 1 || *number > 256) {
+                return Fail("--jobs needs a whole number from 1 to 256");
+            }
+            o.jobs = static_cast<int>(*number);
         } else if (name == "--format") {
             const auto value = Value(arguments, i);
             if (!value) {
@@ -272,12 +285,35 @@ ParsedCommand ParseArguments(const std::vector<std::string>& arguments) {
                 result.error = "unknown option '" + argument + "' for " + first;
                 return result;
             }
+            const std::size_t start = i;
             if (!parser.Option(arguments, i, convertOptions)) {
                 return result;
+            }
+            if (argument != "--output-dir" && argument != "--jobs") {
+                auto& passed = result.options.passedOptions;
+                passed.insert(passed.end(), arguments.begin() + static_cast<std::ptrdiff_t>(start),
+                              arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1);
             }
         } else {
             names.push_back(argument);
         }
+    }
+    if (!result.options.outputDir.empty()) {
+        // Every name is an input; each is written into the folder under its own name.
+        if (result.options.format == OutputFormat::Ssd) {
+            result.error =
+                "--output-dir writes one file per picture; a disc is one file (leave out --format ssd)";
+        } else if (names.empty()) {
+            result.error = "convert --output-dir needs at least 1 file name";
+        } else {
+            result.options.input = names[0];
+            result.options.inputs = std::move(names);
+        }
+        return result;
+    }
+    if (result.options.jobs != 0) {
+        result.error = "--jobs goes with --output-dir";
+        return result;
     }
     // A disc takes any number of pictures before its own name.
     const bool severalInputs =

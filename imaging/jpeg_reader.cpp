@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <jpeglib.h>
+#include <new>
 #include <string_view>
 
 namespace {
@@ -52,8 +53,11 @@ void IgnoreOutput(j_common_ptr) {}
 struct JpegHeader {
     int width = 0;
     int height = 0;
+    int scale = 8; // the decoded picture is scale / 8 of the stored one (libjpeg's DCT scaling)
     int orientation = 1;
     bool fillable = true; // the file is long enough for the picture's blocks
+    int outputWidth = 0;  // the decoded picture, as stored
+    int outputHeight = 0;
 };
 
 bool LooksLikeJpeg(std::span<const std::uint8_t> file) {
@@ -150,8 +154,9 @@ void ConvertCmyk(BufferWord* out, std::size_t count, bool inverted) {
     }
 }
 
-// Decodes the header and, when `pixels` is given, the whole picture into it (one buffer
-// word a pixel, as stored). Returns false on any libjpeg error or beyond the scan limit.
+// Decodes the header and, when `pixels` is given, the whole picture at header.scale / 8
+// into it (one buffer word a pixel, as stored), setting its size. Returns false on any
+// libjpeg error or beyond the scan limit.
 bool Decode(std::span<const std::uint8_t> file, JpegHeader& header, std::vector<BufferWord>* pixels) {
     jpeg_decompress_struct info{};
     JpegError error;
@@ -180,6 +185,21 @@ bool Decode(std::span<const std::uint8_t> file, JpegHeader& header, std::vector<
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX; // BGRX rows are buffer words
     const bool progressive = jpeg_has_multiple_scans(&info) != 0;
     info.buffered_image = progressive ? TRUE : FALSE;
+    info.scale_num = static_cast<unsigned>(header.scale);
+    info.scale_denom = 8;
+    jpeg_calc_output_dimensions(&info);
+    header.outputWidth = static_cast<int>(info.output_width);
+    header.outputHeight = static_cast<int>(info.output_height);
+    const std::size_t count = static_cast<std::size_t>(info.output_width) * info.output_height;
+    if (pixels->size() != count) {
+        // A scaled picture is never larger than the stored one, which the caller could hold.
+        try {
+            pixels->assign(count, 0u);
+        } catch (const std::bad_alloc&) {
+            jpeg_destroy_decompress(&info);
+            return false;
+        }
+    }
     error.decoding = true;
     jpeg_start_decompress(&info);
     // Pointers only: the vector belongs to the caller, so a longjmp skips no destructor.
@@ -259,20 +279,38 @@ ReaderCheck CheckJpegPicture(std::span<const std::uint8_t> file) {
     return check;
 }
 
-std::optional<Picture> ReadJpegPicture(std::span<const std::uint8_t> file) {
+std::optional<Picture> ReadJpegPicture(std::span<const std::uint8_t> file,
+                                       std::optional<DecodeSize> atLeast) {
     JpegHeader header;
     if (!LooksLikeJpeg(file) || !Decode(file, header, nullptr) || !header.fillable ||
         !IsAcceptablePictureSize(header.width, header.height)) {
         return std::nullopt;
     }
-    std::optional<Picture> allocated = AllocatePicture(header.width, header.height);
-    if (!allocated) {
-        return std::nullopt;
+    // The smallest DCT scale whose picture is still at least the size asked for, which
+    // is given as shown: orientations 5 to 8 turn the stored picture a quarter.
+    const bool swaps = header.orientation >= 5;
+    const DecodeSize need = atLeast.value_or(DecodeSize{});
+    const std::int64_t needWidth = swaps ? need.height : need.width;
+    const std::int64_t needHeight = swaps ? need.width : need.height;
+    const auto scaled = [](std::int64_t side, int scale) { return (side * scale + 7) / 8; };
+    while (atLeast && header.scale > 1 && scaled(header.width, header.scale - 1) >= needWidth &&
+           scaled(header.height, header.scale - 1) >= needHeight) {
+        --header.scale;
     }
-    Picture picture = std::move(*allocated);
+    // At full size the picture is allocated here; a scaled one is sized by Decode.
+    Picture picture;
+    if (header.scale == 8) {
+        std::optional<Picture> allocated = AllocatePicture(header.width, header.height);
+        if (!allocated) {
+            return std::nullopt;
+        }
+        picture = std::move(*allocated);
+    }
     if (!Decode(file, header, &picture.pixels)) {
         return std::nullopt;
     }
+    picture.width = header.outputWidth;
+    picture.height = header.outputHeight;
     for (BufferWord& word : picture.pixels) {
         word &= 0x00FFFFFFu; // libjpeg fills the X byte
     }
@@ -284,5 +322,6 @@ PictureReader JpegPictureReader() {
         "JPEG",
         [](std::span<const std::uint8_t> file, std::string_view) { return CheckJpegPicture(file); },
         [](std::span<const std::uint8_t> file, std::string_view) { return ReadJpegPicture(file); },
+        [](std::span<const std::uint8_t> file, DecodeSize atLeast) { return ReadJpegPicture(file, atLeast); },
     };
 }

@@ -41,8 +41,16 @@ ReaderCheck SafeCheck(const PictureReader& reader, std::span<const std::uint8_t>
 }
 
 std::optional<Picture> SafeDecode(const PictureReader& reader, std::span<const std::uint8_t> file,
-                                  std::string_view path) {
+                                  std::string_view path, const ReaderCheck& check, const SizeNeeded& needed,
+                                  bool& reduced) {
     try {
+        if (needed && reader.decodeReduced) {
+            const DecodeSize need = needed({check.width, check.height});
+            if (need.width < check.width || need.height < check.height) {
+                reduced = true;
+                return reader.decodeReduced(file, need);
+            }
+        }
         return reader.decode ? reader.decode(file, path) : std::nullopt;
     } catch (const std::exception&) {
         return std::nullopt;
@@ -67,7 +75,8 @@ std::vector<std::string> RegisteredPictureReaderNames() {
     return names;
 }
 
-DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_view path) {
+DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_view path,
+                                const SizeNeeded& needed) {
     DecodeResult result;
     for (const PictureReader& reader : Readers()) {
         const ReaderCheck check = SafeCheck(reader, file, path);
@@ -84,8 +93,11 @@ DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_
             result.reason = check.refusal;
             return result;
         }
-        std::optional<Picture> picture = SafeDecode(reader, file, path);
+        bool reduced = false;
+        std::optional<Picture> picture = SafeDecode(reader, file, path, check, needed, reduced);
         if (picture && IsWholePicture(*picture)) {
+            result.fullSize =
+                reduced ? DecodeSize{check.width, check.height} : DecodeSize{picture->width, picture->height};
             result.picture = std::move(picture);
         } else {
             result.reason =
@@ -97,7 +109,7 @@ DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_
     return result;
 }
 
-DecodeResult DecodePictureFile(std::string_view path) {
+DecodeResult DecodePictureFile(std::string_view path, const SizeNeeded& needed) {
     DecodeResult result;
     const std::filesystem::path name(path);
     std::error_code error;
@@ -129,5 +141,5 @@ DecodeResult DecodePictureFile(std::string_view path) {
         result.reason = "The file cannot be read.";
         return result;
     }
-    return DecodePictureBytes(bytes, path);
+    return DecodePictureBytes(bytes, path, needed);
 }

@@ -22,10 +22,20 @@ struct ReaderCheck {
     std::string refusal = {};
 };
 
+// A size in pixels as the picture is shown (after any orientation).
+struct DecodeSize {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+
 struct PictureReader {
     std::string name; // shown by the command-line converter's "info"
     std::function<ReaderCheck(std::span<const std::uint8_t> file, std::string_view path)> check;
     std::function<std::optional<Picture>(std::span<const std::uint8_t> file, std::string_view path)> decode;
+    // Optional, for a format that can be decoded smaller for less work: a picture at
+    // least `atLeast` on each side (where the full picture is) and at most full size.
+    std::function<std::optional<Picture>(std::span<const std::uint8_t> file, DecodeSize atLeast)>
+        decodeReduced = {};
 };
 
 void RegisterPictureReader(PictureReader reader);
@@ -41,11 +51,19 @@ struct DecodeResult {
     std::string readerName; // the reader that accepted the file, if any
     std::string reason;     // why no picture came out, for the command-line converter
     bool tooLarge = false;  // refused by the size limits; `reason` gives the size and the limits
+    DecodeSize fullSize;    // the file's picture at full size, even when it was decoded smaller
 };
+
+// Given a picture's full size, the smallest size the caller will reduce it to; a reader
+// that can decode smaller may then do so.
+using SizeNeeded = std::function<DecodeSize(DecodeSize full)>;
 
 // Reads the file and offers it to each registered reader in turn; the first whose
 // check accepts the file decodes it, and a decode failure fails the load. A size
 // beyond the program's limits, or a header the file could not fill, is refused before
 // any pixel is decoded.
-DecodeResult DecodePictureFile(std::string_view path);
-DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_view path);
+// With `needed`, a reader that can decode smaller gives a picture of at least the size
+// it returns (the caller reduces it the rest of the way).
+DecodeResult DecodePictureFile(std::string_view path, const SizeNeeded& needed = nullptr);
+DecodeResult DecodePictureBytes(std::span<const std::uint8_t> file, std::string_view path,
+                                const SizeNeeded& needed = nullptr);

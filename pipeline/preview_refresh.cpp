@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -61,16 +62,30 @@ void AdjustWorkingCopy() {
 
 } // namespace
 
-PipelineResult RunConversionPipeline(int strength) {
-    PipelineResult result;
-    if (!PictureExists(workingPicture) || !CopyPicture(workingPicture, conversionWorkingCopy)) {
-        return result;
-    }
+namespace {
+
+// Picture 8 padded and adjusted, scaled to the mode, then converted into picture 7.
+bool ConvertWorkingCopy(int strength) {
+    ResizePicture(conversionWorkingCopy, modeWidth, previewHeight, ScaleModeOf(sourceScaleMode));
+    return RemapImage(conversionWorkingCopy, screenMode, ditherMethod, strength, serpentine) != 0;
+}
+
+void PadAndAdjustWorkingCopy() {
     if (keepAspect != 0) {
         CorrectAspectRatio(conversionWorkingCopy);
     }
     // The adjustments act on the padded copy before any scaling, bars included.
     AdjustWorkingCopy();
+}
+
+} // namespace
+
+PipelineResult RunConversionPipeline(int strength) {
+    PipelineResult result;
+    if (!PictureExists(workingPicture) || !CopyPicture(workingPicture, conversionWorkingCopy)) {
+        return result;
+    }
+    PadAndAdjustWorkingCopy();
 
     if (!CopyPicture(conversionWorkingCopy, sourcePreviewPicture)) {
         return result;
@@ -78,16 +93,23 @@ PipelineResult RunConversionPipeline(int strength) {
     ResizePicture(sourcePreviewPicture, kPreviewWidth, previewHeight, ScaleModeOf(sourceScaleMode));
     result.sourcePreview = true;
 
-    ResizePicture(conversionWorkingCopy, modeWidth, previewHeight, ScaleModeOf(sourceScaleMode));
-    if (RemapImage(conversionWorkingCopy, screenMode, ditherMethod, strength, serpentine) == 0) {
-        return result;
-    }
-    if (!CopyPicture(convertedPicture, convertedPreviewPicture)) {
+    if (!ConvertWorkingCopy(strength) || !CopyPicture(convertedPicture, convertedPreviewPicture)) {
         return result;
     }
     ResizePicture(convertedPreviewPicture, kPreviewWidth, previewHeight, ScaleModeOf(previewScaleMode));
     result.convertedPreview = true;
     return result;
+}
+
+bool ConvertWorkingPicture(int strength) {
+    Picture* working = FindPicture(workingPicture);
+    if (working == nullptr) {
+        return false;
+    }
+    StorePicture(conversionWorkingCopy, std::move(*working));
+    DiscardPicture(workingPicture);
+    PadAndAdjustWorkingCopy();
+    return ConvertWorkingCopy(strength);
 }
 
 std::optional<std::string> PreviewCaption(int mode, int lines) {

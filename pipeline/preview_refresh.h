@@ -15,6 +15,12 @@ struct PipelineResult {
 // dither strength `strength` per cent. Shows nothing; without picture 4 does nothing.
 PipelineResult RunConversionPipeline(int strength);
 
+// The same conversion into picture 7 without the previews, for a program that only
+// writes the result: picture 4 is moved into picture 8 rather than copied, and is gone
+// afterwards. Picture 7 is byte for byte what RunConversionPipeline makes. False when
+// there is no picture 4 or the conversion failed.
+bool ConvertWorkingPicture(int strength);
+
 // "Preview Image (<mode width> x <lines> pixels)"; nothing for a mode number outside the table.
 std::optional<std::string> PreviewCaption(int mode, int lines);
 

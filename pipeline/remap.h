@@ -24,7 +24,8 @@ bool RemapPixels(std::span<BufferWord> pixels, int width, int height, std::span<
 // The implementations of the pass. All give the same words; Fastest is what
 // RemapPixels runs, the others stay selectable so tests can hold them to each other.
 enum class RemapPath {
-    Fastest,  // the vector path where the processor has it, else Portable
+    Fastest,  // the widest vector path the processor has (AVX2, else SSE2), else Portable
+    Baseline, // the vector path every processor of its kind has (SSE2), whatever this one has
     Portable, // the padded (or, for two colours, chained) pass with plain integer code throughout
     Plain,    // one share at a time with bounds checks; also the path for unusual kernels
 };

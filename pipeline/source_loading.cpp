@@ -81,7 +81,13 @@ SourceRead ReadSourcePicture(std::string_view path) {
         FreePicture(workingPicture);
         return {0, "The file '" + name + "' does not exist.", 0, 0};
     }
-    DecodeResult decoded = DecodePictureFile(path);
+    // A reader that can decode smaller (JPEG) decodes at least the size the picture is
+    // reduced to below; the reduction then starts from that.
+    DecodeResult decoded = DecodePictureFile(path, [](DecodeSize full) {
+        const PictureSize limited =
+            LimitedSourceSize(static_cast<int>(full.width), static_cast<int>(full.height));
+        return DecodeSize{limited.width, limited.height};
+    });
     if (decoded.tooLarge) {
         FreePicture(workingPicture);
         return {0, "The file '" + name + "' is too large. " + decoded.reason, 0, 0};
@@ -90,8 +96,9 @@ SourceRead ReadSourcePicture(std::string_view path) {
         FreePicture(workingPicture);
         return {0, "The file '" + name + "' is not a recognised image format.", 0, 0};
     }
-    const int width = decoded.picture->width;
-    const int height = decoded.picture->height;
+    // The caption and the reduction go by the file's picture, however it was decoded.
+    const auto width = static_cast<int>(decoded.fullSize.width);
+    const auto height = static_cast<int>(decoded.fullSize.height);
     StorePicture(workingPicture, std::move(*decoded.picture));
     const PictureSize limited = LimitedSourceSize(width, height);
     ResizePicture(workingPicture, limited.width, limited.height, ScaleMode::Smooth);

@@ -265,6 +265,50 @@ TEST_F(CliRunTest, ConvertToDiscHoldsTheSameDumpsAsConvert) {
     EXPECT_EQ(DiscEntry(bytes, "!BOOT  ").size(), 16u);
 }
 
+// Many inputs into a folder: each as the single-picture convert writes it, one line per
+// failure, status 1; clashing names stop the batch before anything is written.
+TEST_F(CliRunTest, BatchConvertsEachInputAsConvertDoes) {
+    Picture source{40, 30, {}};
+    for (int i = 0; i < 40 * 30; ++i) {
+        source.pixels.push_back(static_cast<BufferWord>(i * 2654435761u) & 0xFFFFFFu);
+    }
+    std::string reason;
+    std::vector<std::string> inputs;
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+        inputs.push_back((folder / name).string());
+        ASSERT_TRUE(WritePngFile(source, inputs.back(), reason)) << reason;
+    }
+    inputs.push_back(WriteBytes("broken.png", {0x89, 'P', 'N', 'G'}));
+    const std::string out = (folder / "out").string();
+    std::vector<std::string> arguments{"convert"};
+    arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    for (const char* option : {"--output-dir", out.c_str(), "--jobs", "3", "--mode", "1", "--method", "5"}) {
+        arguments.emplace_back(option);
+    }
+    const CliRun run = Cli(arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find("quillmorph-cli: " + inputs[3] + ": "), std::string::npos) << run.errors;
+    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    const std::string single = (folder / "single").string();
+    ASSERT_EQ(Cli({"convert", inputs[1], single, "--mode", "1", "--method", "5"}).status, 0);
+    for (const char* name : {"a", "b", "c"}) {
+        EXPECT_EQ(FileBytes(folder / "out" / name), FileBytes(single)) << name;
+        EXPECT_EQ(FileBytes(folder / "out" / (std::string(name) + ".inf")).size(),
+                  FileBytes(single + ".inf").size());
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "out" / "broken"));
+
+    std::filesystem::create_directories(folder / "other");
+    const std::string twin = (folder / "other" / "a.jpg").string();
+    std::filesystem::copy_file(inputs[0], twin);
+    const CliRun clash =
+        Cli({"convert", inputs[1], inputs[0], twin, "--output-dir", (folder / "new").string()});
+    EXPECT_EQ(clash.status, 2);
+    EXPECT_NE(clash.errors.find("would both be written as"), std::string::npos) << clash.errors;
+    EXPECT_FALSE(std::filesystem::exists(folder / "new"));
+    EXPECT_EQ(Cli({"convert", inputs[0], single, "--jobs", "2"}).status, 2);
+}
+
 TEST_F(CliRunTest, DiscOfSavedDumpsTakesSidecarsAndRealLengths) {
     const std::vector<std::uint8_t> shot(8000, 0x3C);
     const std::string withSidecar = WriteBytes("shot", shot);

@@ -220,3 +220,41 @@ TEST(JpegReaderTest, ArithmeticScansAreBoundedInBlockVisits) {
 }
 
 } // namespace
+
+namespace {
+
+// Asked for at least a size, the reader picks the smallest of libjpeg's eighths that
+// still gives it on each side as shown, turned orientations included.
+TEST(JpegReaderTest, ReducedDecodingGivesAtLeastTheSizeAskedFor) {
+    Picture picture{200, 120, std::vector<BufferWord>(200 * 120)};
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        picture.pixels[i] = (i % 200 < 100 ? 0x00FF0000u : 0x0000FF00u); // red left, green right
+    }
+    const auto bytes = *EncodeJpeg(picture);
+    struct Case {
+        DecodeSize atLeast;
+        int width;
+        int height;
+    };
+    for (const Case& c : {Case{{25, 15}, 25, 15}, Case{{26, 10}, 50, 30}, Case{{60, 80}, 150, 90},
+                          Case{{199, 1}, 200, 120}, Case{{0, 0}, 25, 15}, Case{{400, 400}, 200, 120}}) {
+        const auto decoded = ReadJpegPicture(bytes, c.atLeast);
+        ASSERT_TRUE(decoded) << c.atLeast.width;
+        EXPECT_EQ(decoded->width, c.width) << c.atLeast.width << " x " << c.atLeast.height;
+        EXPECT_EQ(decoded->height, c.height) << c.atLeast.width << " x " << c.atLeast.height;
+        // Still the same picture: red on the left, green on the right.
+        EXPECT_EQ(decoded->pixels.front() & 0x00F0F0F0u, 0x00F00000u);
+        EXPECT_EQ(decoded->pixels.back() & 0x00F0F0F0u, 0x0000F000u);
+    }
+    const auto folder = Corpus("exif-orientation/pillow");
+    if (std::filesystem::exists(folder)) {
+        const auto turned = ReadBytes(folder / "hopper_orientation_6.jpg"); // stored on its side
+        const ReaderCheck check = CheckJpegPicture(turned);
+        const auto reduced = ReadJpegPicture(turned, DecodeSize{check.width / 2, check.height / 2});
+        ASSERT_TRUE(reduced);
+        EXPECT_EQ(reduced->width, (check.width + 1) / 2);
+        EXPECT_EQ(reduced->height, (check.height + 1) / 2);
+    }
+}
+
+} // namespace

@@ -171,3 +171,36 @@ TEST_F(PreviewRefreshTest, AdjustmentsActAsTheThreeStepsInOrder) {
 }
 
 } // namespace
+
+namespace {
+
+// The converter's conversion without previews gives the desktop program's picture 7.
+TEST_F(PreviewRefreshTest, ConversionWithoutPreviewsGivesTheSamePicture) {
+    const auto source = [] {
+        ASSERT_TRUE(CreatePicture(workingPicture, 301, 187));
+        for (int y = 0; y < 187; ++y) {
+            for (int x = 0; x < 301; ++x) {
+                PlotPixel(workingPicture, x, y,
+                          MakeColour((x * 7) & 0xFF, (y * 5) & 0xFF, ((x + y) * 3) & 0xFF));
+            }
+        }
+    };
+    for (const int mode : {0, 1, 2}) {
+        screenMode = mode;
+        modeWidth = ScreenModeByNumber(mode)->width;
+        brightnessOffset = mode == 1 ? 20.0F : 0.0F;
+        source();
+        ASSERT_TRUE(RunConversionPipeline(70).convertedPreview);
+        const Picture expected = *FindPicture(convertedPicture);
+        DiscardAllPictures();
+        source();
+        ASSERT_TRUE(ConvertWorkingPicture(70));
+        EXPECT_EQ(FindPicture(convertedPicture)->pixels, expected.pixels) << "mode " << mode;
+        EXPECT_FALSE(PictureExists(workingPicture));
+        EXPECT_FALSE(PictureExists(sourcePreviewPicture));
+    }
+    DiscardAllPictures();
+    EXPECT_FALSE(ConvertWorkingPicture(70));
+}
+
+} // namespace

@@ -91,8 +91,8 @@ void ReferenceRemap(std::vector<BufferWord>& buffer, int w, int h, int mode, int
             o = k;
         }
     }
-    const auto colours = std::span<const ColourValue>(palette).subspan(static_cast<std::size_t>(mode * kPaletteColumns),
-                                                                       static_cast<std::size_t>(n));
+    const auto colours = std::span<const ColourValue>(palette).subspan(
+        static_cast<std::size_t>(mode * kPaletteColumns), static_cast<std::size_t>(n));
     const auto nearest = [&](ColourValue c) { return ReferenceNearest(c, colours); };
     const auto round = [](double value) { return static_cast<int>(RoundHalfEven(value)); };
     for (int y = 0; y < h; ++y) {
@@ -221,7 +221,8 @@ TEST_F(RemapTest, BadModeOrStrengthIsReportedAndLeavesPictureSevenAlone) {
     EXPECT_EQ(Converted(), std::vector<ColourValue>{kWhite});
 }
 
-constexpr RemapPath kPaths[] = {RemapPath::Fastest, RemapPath::Portable, RemapPath::Plain};
+constexpr RemapPath kPaths[] = {RemapPath::Fastest, RemapPath::Baseline, RemapPath::Portable,
+                                RemapPath::Plain};
 
 // Random pictures against the reference on every path: every method, serpentine on and
 // off, several strengths, arbitrary palettes with repeated colours.
@@ -257,10 +258,11 @@ TEST_F(RemapTest, EveryPathMatchesTheReferenceForEveryMethod) {
                 for (const RemapPath path : kPaths) {
                     std::vector<BufferWord> buffer = input;
                     ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h, colours,
-                                                ditherTable[static_cast<std::size_t>(method)], strength, serp != 0));
-                    ASSERT_EQ(buffer, expected)
-                        << "path " << static_cast<int>(path) << " method " << method << " strength " << strength
-                        << " serpentine " << serp << " mode " << mode << " size " << w << "x" << h;
+                                                ditherTable[static_cast<std::size_t>(method)], strength,
+                                                serp != 0));
+                    ASSERT_EQ(buffer, expected) << "path " << static_cast<int>(path) << " method " << method
+                                                << " strength " << strength << " serpentine " << serp
+                                                << " mode " << mode << " size " << w << "x" << h;
                 }
                 ++cases;
             }
@@ -285,7 +287,9 @@ TEST_F(RemapTest, UnusualKernelsMatchTheReferenceOnEveryPath) {
         kernel(2, 2, {1.0F, 1.5F, 3.0F, 0.0F}),
         kernel(12, 1, {1.0F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0.5F}),
         kernel(1, 8, {1.0F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.3F}),
-        kernel(9, 2, {0, 0, 0, 0, 1.0F, 0.2F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F}),
+        kernel(
+            9, 2,
+            {0, 0, 0, 0, 1.0F, 0.2F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F, 0.1F}),
     };
     const int mode = 1;
     for (int k = 0; k < 4; ++k) {
@@ -305,7 +309,8 @@ TEST_F(RemapTest, UnusualKernelsMatchTheReferenceOnEveryPath) {
             ReferenceRemap(expected, w, h, mode, 40, 90, serp != 0);
             for (const RemapPath path : kPaths) {
                 std::vector<BufferWord> buffer = input;
-                ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h, std::span<const ColourValue>(palette).subspan(8, 4),
+                ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h,
+                                            std::span<const ColourValue>(palette).subspan(8, 4),
                                             ditherTable[40], 90, serp != 0));
                 ASSERT_EQ(buffer, expected) << "kernel " << i << " path " << static_cast<int>(path);
             }
@@ -331,7 +336,8 @@ TEST_F(RemapTest, FullWidthPicturesMatchTheReference) {
             ReferenceRemap(expected, w, h, 0, method, 100, serp != 0);
             for (const RemapPath path : kPaths) {
                 std::vector<BufferWord> buffer = input;
-                ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h, std::span<const ColourValue>(palette).first(2),
+                ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h,
+                                            std::span<const ColourValue>(palette).first(2),
                                             ditherTable[static_cast<std::size_t>(method)], 100, serp != 0));
                 ASSERT_EQ(buffer, expected)
                     << "path " << static_cast<int>(path) << " method " << method << " serpentine " << serp;
@@ -358,7 +364,8 @@ TEST_F(RemapTest, MatchingAgreesWithTheDistanceForEveryColour) {
     for (const int mode : {0, 1, 2}) {
         ResetPalette(mode);
         const auto n = static_cast<std::size_t>(ScreenModeByNumber(mode)->colourCount);
-        const auto row = std::span<const ColourValue>(palette).subspan(static_cast<std::size_t>(mode * kPaletteColumns), n);
+        const auto row = std::span<const ColourValue>(palette).subspan(
+            static_cast<std::size_t>(mode * kPaletteColumns), n);
         cases.push_back({"mode " + std::to_string(mode), {row.begin(), row.end()}, mode});
     }
     // Colours an odd step apart tie halfway on every channel; a repeated colour never wins.
@@ -390,12 +397,13 @@ TEST_F(RemapTest, MatchingAgreesWithTheDistanceForEveryColour) {
             }
             for (const RemapPath path : kPaths) {
                 std::vector<BufferWord> buffer = input;
-                ASSERT_TRUE(RemapPixelsWith(path, buffer, kWidth, kHeight, c.colours, ditherTable[kFloydSteinberg], 0,
-                                            false));
+                ASSERT_TRUE(RemapPixelsWith(path, buffer, kWidth, kHeight, c.colours,
+                                            ditherTable[kFloydSteinberg], 0, false));
                 const auto wrong = std::mismatch(buffer.begin(), buffer.end(), expected.begin());
                 ASSERT_TRUE(wrong.first == buffer.end())
                     << c.name << " path " << static_cast<int>(path) << " colour "
-                    << ((first + static_cast<std::uint32_t>(wrong.first - buffer.begin()) * stride) & 0xFFFFFFu);
+                    << ((first + static_cast<std::uint32_t>(wrong.first - buffer.begin()) * stride) &
+                        0xFFFFFFu);
             }
         }
     }

@@ -1,5 +1,7 @@
+#include "imaging/jpeg_reader.h"
 #include "imaging/picture.h"
 #include "imaging/picture_reader.h"
+#include "imaging/picture_writer.h"
 #include "pipeline/dither_kernels.h"
 #include "pipeline/source_loading.h"
 #include "screen/screen_modes.h"
@@ -7,6 +9,7 @@
 #include "state/error_message.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -212,6 +215,42 @@ TEST_F(SourceLoadingTest, ShorteningCutsWholeCharactersAndStopsAtTheFileName) {
     EXPECT_EQ(SourceCaption("/home/someone/picture.png", 10, 20, tooWide),
               "Source Image: ... (10 x 20 pixels)");
     EXPECT_EQ(calls, 1 + 11);
+}
+
+} // namespace
+
+namespace {
+
+// A large JPEG is decoded at a reduced DCT scale and reduced the rest of the way: the
+// size reported is still the file's, and the picture stays close to a full decode's.
+TEST_F(SourceLoadingTest, LargeJpegsAreDecodedSmallerButReportTheirSize) {
+    Picture photo{1700, 900, std::vector<BufferWord>(1700 * 900)};
+    for (std::size_t i = 0; i < photo.pixels.size(); ++i) {
+        const auto x = static_cast<unsigned>(i % 1700);
+        const auto y = static_cast<unsigned>(i / 1700);
+        photo.pixels[i] = (x * 255 / 1700) << 16 | (y * 255 / 900) << 8 | 128u;
+    }
+    const std::string path = (folder / "photo.jpg").string();
+    std::string reason;
+    ASSERT_TRUE(WriteJpegFile(photo, path, reason)) << reason;
+    ClearPictureReaders();
+    RegisterPictureReader(JpegPictureReader());
+    const SourceRead read = ReadSourcePicture(path);
+    ASSERT_EQ(read.result, 1) << read.reason;
+    EXPECT_EQ(read.width, 1700);
+    EXPECT_EQ(read.height, 900);
+    ASSERT_EQ(PictureWidth(workingPicture), 640);
+    ASSERT_EQ(PictureHeight(workingPicture), 338);
+    const Picture full = ScalePicture(*DecodePictureFile(path).picture, 640, 338, ScaleMode::Smooth);
+    double difference = 0;
+    for (std::size_t i = 0; i < full.pixels.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            difference +=
+                std::abs(static_cast<int>((full.pixels[i] >> shift) & 0xFFu) -
+                         static_cast<int>((FindPicture(workingPicture)->pixels[i] >> shift) & 0xFFu));
+        }
+    }
+    EXPECT_LT(difference / (3.0 * static_cast<double>(full.pixels.size())), 2.0);
 }
 
 } // namespace
