@@ -42,6 +42,10 @@ struct ByteCursor {
         const std::uint32_t high = U16BE();
         return (high << 16) | U16BE();
     }
+    std::uint32_t U32LE() {
+        const std::uint32_t low = U16LE();
+        return low | (std::uint32_t{U16LE()} << 16);
+    }
 
     // Moves forward by `count` bytes; moving past the end leaves the cursor at the end
     // with `ok` cleared.

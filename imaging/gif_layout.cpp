@@ -2,6 +2,7 @@
 
 #include "imaging/byte_cursor.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -54,9 +55,12 @@ std::optional<GifLayout> ReadGifLayout(std::span<const std::uint8_t> file) {
             if (!cursor.ok) {
                 return std::nullopt;
             }
-            if (layout.screenWidth == 0 || layout.screenHeight == 0) {
-                layout.screenWidth = layout.frameWidth;
-                layout.screenHeight = layout.frameHeight;
+            // A side of zero reaches as far as the frame does, as Qt draws it.
+            if (layout.screenWidth == 0) {
+                layout.screenWidth = layout.frameLeft + layout.frameWidth;
+            }
+            if (layout.screenHeight == 0) {
+                layout.screenHeight = layout.frameTop + layout.frameHeight;
             }
             return layout;
         } else {
@@ -66,9 +70,12 @@ std::optional<GifLayout> ReadGifLayout(std::span<const std::uint8_t> file) {
     return std::nullopt;
 }
 
-bool GifCanHoldFrame(const GifLayout& layout, std::size_t fileBytes) {
+bool GifCanHoldPicture(const GifLayout& layout, std::size_t fileBytes) {
     constexpr std::uint64_t kPixelsPerByte = 2730;
+    const auto area = [](int width, int height) {
+        return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    };
     const std::uint64_t pixels =
-        static_cast<std::uint64_t>(layout.frameWidth) * static_cast<std::uint64_t>(layout.frameHeight);
+        std::max(area(layout.frameWidth, layout.frameHeight), area(layout.screenWidth, layout.screenHeight));
     return pixels / kPixelsPerByte <= fileBytes;
 }

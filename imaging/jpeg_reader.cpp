@@ -17,6 +17,14 @@ namespace {
 // the same count. Each scan costs a pass over the coefficients, so a few bytes that
 // repeat one scan thousands of times would otherwise cost minutes.
 constexpr int kMaxScans = 500;
+// Each scan visits every block of its components, however few bytes it takes: with
+// arithmetic coding or end-of-band runs a file of a few kilobytes can hold hundreds of
+// scans over millions of blocks. A progressive file whose scans would visit its blocks
+// more than 64 times over (encoders use about ten), beyond a few million visits that any
+// picture may spend, or more than the absolute limit in all, is refused.
+constexpr std::uint64_t kVisitsPerBlock = 64;
+constexpr std::uint64_t kFreeBlockVisits = std::uint64_t{1} << 22;
+constexpr std::uint64_t kMaxBlockVisits = std::uint64_t{1} << 27;
 // libjpeg's own working memory (a progressive picture's coefficients above all).
 constexpr long kMaxLibjpegMemory = 256L * 1024 * 1024;
 
@@ -85,12 +93,34 @@ bool CanHoldBlocks(const jpeg_decompress_struct& info, std::size_t fileBytes) {
     return fewest / 8 <= fileBytes;
 }
 
+std::uint64_t AllowedBlockVisits(const jpeg_decompress_struct& info) {
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < info.num_components; ++i) {
+        blocks += std::uint64_t{info.comp_info[i].width_in_blocks} * info.comp_info[i].height_in_blocks;
+    }
+    return std::min(kMaxBlockVisits, std::max(kFreeBlockVisits, kVisitsPerBlock * blocks));
+}
+
+std::uint64_t BlocksInScan(const jpeg_decompress_struct& info) {
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        blocks +=
+            std::uint64_t{info.cur_comp_info[i]->width_in_blocks} * info.cur_comp_info[i]->height_in_blocks;
+    }
+    return blocks;
+}
+
 // A progressive file is read scan by scan in buffered-image mode, so that decoding can
-// stop at the scan limit or at a warning and still show what the earlier scans hold.
+// stop at the scan limits or at a warning and still show what the earlier scans hold.
 bool ConsumeScans(jpeg_decompress_struct& info, const JpegError& error) {
+    const std::uint64_t allowed = AllowedBlockVisits(info);
+    std::uint64_t visits = BlocksInScan(info); // the first scan's header is read already
     for (;;) {
         const int status = jpeg_consume_input(&info);
-        if (info.input_scan_number > kMaxScans) {
+        if (status == JPEG_REACHED_SOS) {
+            visits += BlocksInScan(info);
+        }
+        if (info.input_scan_number > kMaxScans || visits > allowed) {
             return false;
         }
         if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED || error.warned) {

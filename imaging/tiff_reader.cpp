@@ -1,11 +1,13 @@
 #include "imaging/tiff_reader.h"
 
 #include "imaging/picture_orientation.h"
+#include "imaging/reader_support.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <tiffio.h>
+#include <vector>
 
 namespace {
 
@@ -121,6 +123,110 @@ int OrientationOf(TIFF* tiff) {
     return orientation;
 }
 
+// The most stored pixel bytes one byte of the file can stand for under the compressions
+// whose densest form is known: stored data one, a PackBits run of 128 bytes in two,
+// a deflate match of 258 bytes in two bits, an LZW code of at most 12 bits for at most
+// 4094 bytes. Nothing for the rest (fax codings, JPEG, LZMA...).
+std::optional<std::uint64_t> MaxBytesPerFileByte(std::uint16_t compression) {
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return 1;
+    case COMPRESSION_PACKBITS:
+        return 64;
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+        return 1032;
+    case COMPRESSION_LZW:
+        return 2730;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Whether the file could hold the pixel data its first directory promises: all of it at
+// the compression's densest, or, for a compression without a known densest form, some
+// data of at least one strip or tile inside the file.
+bool CanHoldPixels(TIFF* tiff, std::uint32_t width, std::uint32_t height, std::size_t fileBytes) {
+    std::uint16_t compression = COMPRESSION_NONE;
+    std::uint16_t samples = 1;
+    std::uint16_t bits = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    if (const std::optional<std::uint64_t> expansion = MaxBytesPerFileByte(compression)) {
+        std::uint64_t rowBits = 0;
+        std::uint64_t total = 0;
+        return !__builtin_mul_overflow(std::uint64_t{width}, std::uint64_t{samples} * bits, &rowBits) &&
+               !__builtin_mul_overflow((rowBits + 7) / 8, std::uint64_t{height}, &total) &&
+               total / *expansion <= fileBytes;
+    }
+    const std::uint32_t striles = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    for (std::uint32_t i = 0; i < striles; ++i) {
+        if (TIFFGetStrileOffset(tiff, i) < fileBytes && TIFFGetStrileByteCount(tiff, i) > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// libtiff turns CIE L*a*b* into the RGB of a D65 display through XYZ relative to the
+// file's white point (D50 when the file names none) without adapting one white to the
+// other, so white comes out yellow. Taking the display's white as the file's maps
+// white to white, as colour-managed decoders do.
+void AdaptLabWhite(TIFF* tiff) {
+    std::uint16_t photometric = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+    if (photometric == PHOTOMETRIC_CIELAB) {
+        float d65[2] = {0.3127F, 0.3290F};
+        TIFFSetField(tiff, TIFFTAG_WHITEPOINT, d65);
+    }
+}
+
+// libtiff's RGBA reading drops the alpha sample of grey and palette pictures (its own
+// reading keeps it only for RGB); for 8-bit interleaved samples it is read from the
+// strips here and composed onto black, as for every other picture with alpha.
+void ComposeGreyOrPaletteAlpha(TIFF* tiff, Picture& picture) {
+    std::uint16_t photometric = 0;
+    std::uint16_t samples = 1;
+    std::uint16_t bits = 1;
+    std::uint16_t planar = PLANARCONFIG_CONTIG;
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extra = nullptr;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    const bool greyOrPalette = photometric == PHOTOMETRIC_MINISBLACK ||
+                               photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_PALETTE;
+    if (!greyOrPalette || samples != 2 || bits != 8 || planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tiff) ||
+        extraCount != 1 || extra == nullptr || extra[0] != EXTRASAMPLE_UNASSALPHA) {
+        return;
+    }
+    std::uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    const tmsize_t stripSize = TIFFStripSize(tiff);
+    if (stripSize <= 0 || rowsPerStrip == 0) {
+        return;
+    }
+    std::vector<std::uint8_t> strip(static_cast<std::size_t>(stripSize));
+    const auto width = static_cast<std::size_t>(picture.width);
+    for (std::uint32_t s = 0; s < TIFFNumberOfStrips(tiff); ++s) {
+        const tmsize_t got = TIFFReadEncodedStrip(tiff, s, strip.data(), stripSize);
+        const std::uint64_t firstRow = std::uint64_t{s} * rowsPerStrip;
+        for (std::size_t i = 0; got > 0 && 2 * i + 1 < static_cast<std::size_t>(got); ++i) {
+            const std::uint64_t row = firstRow + i / width;
+            if (row >= static_cast<std::uint64_t>(picture.height)) {
+                break;
+            }
+            BufferWord& word = picture.pixels[static_cast<std::size_t>(row) * width + i % width];
+            const unsigned alpha = strip[2 * i + 1];
+            const auto scale = [alpha](unsigned channel) { return (channel * alpha + 127) / 255; };
+            word = BufferWordOf(scale((word >> 16) & 0xFFu), scale((word >> 8) & 0xFFu), scale(word & 0xFFu));
+        }
+    }
+}
+
 } // namespace
 
 ReaderCheck CheckTiff(std::span<const std::uint8_t> file) {
@@ -139,10 +245,13 @@ ReaderCheck CheckTiff(std::span<const std::uint8_t> file) {
         return {};
     }
     // Orientations 5 to 8 exchange the stored rows and columns.
-    if (OrientationOf(tiff.get()) >= 5) {
-        return {true, height, width};
+    const bool swaps = OrientationOf(tiff.get()) >= 5;
+    ReaderCheck check{true, static_cast<std::int64_t>(swaps ? height : width),
+                      static_cast<std::int64_t>(swaps ? width : height)};
+    if (!CanHoldPixels(tiff.get(), width, height, file.size())) {
+        check.refusal = FileTooShortRefusal(check.width, check.height);
     }
-    return {true, width, height};
+    return check;
 }
 
 std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
@@ -158,7 +267,7 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     std::uint32_t height = 0;
     if (TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
         TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1 ||
-        !IsAcceptablePictureSize(width, height)) {
+        !IsAcceptablePictureSize(width, height) || !CanHoldPixels(tiff.get(), width, height, file.size())) {
         return std::nullopt;
     }
     char message[1024] = {};
@@ -177,6 +286,7 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     // if they were 1 to 4; so the rows are read as stored and turned here, all eight ways.
     const int orientation = OrientationOf(tiff.get());
     TIFFSetField(tiff.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    AdaptLabWhite(tiff.get());
     if (TIFFReadRGBAImageOriented(tiff.get(), width, height, picture.pixels.data(), ORIENTATION_TOPLEFT, 0) !=
         1) {
         return std::nullopt;
@@ -184,6 +294,7 @@ std::optional<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
     for (BufferWord& word : picture.pixels) {
         word = SwapRedBlue(word);
     }
+    ComposeGreyOrPaletteAlpha(tiff.get(), picture);
     return Orient(std::move(picture), orientation);
 }
 

@@ -2,6 +2,7 @@
 
 #include "imaging/bmp_header.h"
 #include "imaging/gif_layout.h"
+#include "imaging/icon_directory.h"
 #include "imaging/reader_support.h"
 #include "platform/quiet_output.h"
 
@@ -72,13 +73,21 @@ struct OpenReader {
     OpenReader& operator=(const OpenReader&) = delete;
     OpenReader(OpenReader&&) = delete;
     OpenReader& operator=(OpenReader&&) = delete;
+    ~OpenReader() = default;
 
-    bool Recognised() const { return reader.canRead() && IsOneOf(reader.format(), formats); }
+    QByteArray format; // as recognised: the reader forgets it once it has moved or read
+
+    bool Recognised() {
+        format = reader.canRead() ? reader.format() : QByteArray();
+        return IsOneOf(format, formats);
+    }
+    bool IsIcon() const { return format == "ico" || format == "cur"; }
+
+    int chosen = 0; // the icon's directory entry being read
 
     // Icons and cursors hold several images; the one with the most pixels is taken.
     void ChooseImage() {
-        const QByteArray format = reader.format();
-        if (format != "ico" && format != "cur") {
+        if (!IsIcon()) {
             return;
         }
         const int count = reader.imageCount();
@@ -96,13 +105,14 @@ struct OpenReader {
             }
         }
         reader.jumpToImage(best);
+        chosen = best;
     }
 };
 
 ReaderCheck CheckWithQt(std::span<const std::uint8_t> file, FormatList formats) {
     const QuietMessages quiet;
     OpenReader open(file, formats);
-    if (!open.Recognised()) {
+    if (!open.Recognised() || (open.IsIcon() && !LooksLikeIconDirectory(file))) {
         return {};
     }
     open.ChooseImage();
@@ -119,7 +129,7 @@ ReaderCheck CheckWithQt(std::span<const std::uint8_t> file, FormatList formats) 
         }
         check.width = layout->screenWidth;
         check.height = layout->screenHeight;
-        fillable = GifCanHoldFrame(*layout, file.size());
+        fillable = GifCanHoldPicture(*layout, file.size());
     }
     if (!fillable) {
         check.refusal = FileTooShortRefusal(check.width, check.height);
@@ -187,7 +197,7 @@ QImage OnLogicalScreen(QImage image, const GifLayout& layout) {
 std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatList formats) {
     const QuietMessages quiet;
     OpenReader open(file, formats);
-    if (!open.Recognised()) {
+    if (!open.Recognised() || (open.IsIcon() && !LooksLikeIconDirectory(file))) {
         return std::nullopt;
     }
     open.ChooseImage();
@@ -199,9 +209,11 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
     // The reader forgets the format once it has read.
     const bool gif = open.reader.format() == "gif";
     const bool bmp = open.reader.format() == "bmp";
+    const bool icon = open.IsIcon();
+    const int chosen = open.chosen;
     const std::optional<GifLayout> layout = gif ? ReadGifLayout(file) : std::nullopt;
     if (gif && (!layout || !IsAcceptablePictureSize(layout->screenWidth, layout->screenHeight) ||
-                !GifCanHoldFrame(*layout, file.size()))) {
+                !GifCanHoldPicture(*layout, file.size()))) {
         return std::nullopt;
     }
     QImage image;
@@ -212,9 +224,15 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
     if (image.isNull() || !IsAcceptablePictureSize(image.width(), image.height())) {
         return std::nullopt;
     }
-    if (bmp && !image.hasAlphaChannel()) {
-        if (const std::optional<std::array<int, 3>> widths = BmpSixteenBitFieldWidths(file)) {
+    if (bmp) {
+        // A bitmap stored without bit fields has no alpha, whatever masks a version 4 or 5
+        // header lists; Qt takes the alpha mask all the same.
+        const std::optional<BmpHeader> header = ReadBmpHeader(file);
+        if (header && header->compression == 0 && image.hasAlphaChannel()) {
             image.convertTo(QImage::Format_RGB32);
+        }
+        if (const std::optional<std::array<int, 3>> widths = BmpSixteenBitFieldWidths(file)) {
+            image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
             WidenSixteenBitFields(image, *widths);
         }
     }
@@ -222,6 +240,20 @@ std::optional<Picture> DecodeWithQt(std::span<const std::uint8_t> file, FormatLi
     image.convertTo(QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) {
         return std::nullopt;
+    }
+    // Qt shows the colours of a bitmap icon below 32 bits without its AND mask, where
+    // the mask makes the icon transparent (black here).
+    if (icon) {
+        if (const auto mask = IconTransparencyMask(file, chosen, image.width(), image.height())) {
+            for (int y = 0; y < image.height(); ++y) {
+                auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+                for (int x = 0; x < image.width(); ++x) {
+                    if ((*mask)[std::size_t(y) * std::size_t(image.width()) + std::size_t(x)] != 0) {
+                        row[x] = 0;
+                    }
+                }
+            }
+        }
     }
     if (gif) {
         image = OnLogicalScreen(std::move(image), *layout);

@@ -15,7 +15,9 @@ packages=(
   clang libclang-rt-14-dev clang-format clang-tidy
   scdoc desktop-file-utils appstream
   fonts-dejavu-core fonts-dejavu-extra
-  xvfb xauth imagemagick locales
+  xvfb xauth locales
+  # Test-time tools only, never linked: the corpus test reads every file with both.
+  imagemagick python3 python3-pil
 )
 
 # Node.js and npm run the emulator test (jsbeeb from npm); one already on the PATH is kept.

@@ -150,7 +150,7 @@ TEST(JpegReaderTest, CmykMatchesItsRgbTwinAndBrokenFilesDoNotCrash) {
 
 // A grey progressive JPEG with one DC scan and then `acScans` single-coefficient scans:
 // coefficients 1-63 in turn, first from bit 8, then refined one bit a pass (up to 567).
-std::vector<std::uint8_t> ProgressiveJpeg(int width, int height, int acScans) {
+std::vector<std::uint8_t> ProgressiveJpeg(int width, int height, int acScans, bool arithmetic = false) {
     std::vector<jpeg_scan_info> script;
     script.push_back({1, {0}, 0, 0, 0, 0});
     for (int i = 0; i < acScans; ++i) {
@@ -170,6 +170,7 @@ std::vector<std::uint8_t> ProgressiveJpeg(int width, int height, int acScans) {
     info.input_components = 1;
     info.in_color_space = JCS_GRAYSCALE;
     jpeg_set_defaults(&info);
+    info.arith_code = arithmetic ? TRUE : FALSE;
     info.scan_info = script.data();
     info.num_scans = static_cast<int>(script.size());
     jpeg_start_compress(&info, TRUE);
@@ -206,6 +207,16 @@ TEST(JpegReaderTest, ProgressiveFilesAreBoundedInScansAndBySize) {
     EXPECT_EQ(check.width, 12000);
     EXPECT_NE(check.refusal, "");
     EXPECT_FALSE(ReadJpegPicture(huge));
+}
+
+// Arithmetic coding holds a large flat picture in a few bytes, so its size is not
+// judged; each of its scans still visits every block.
+TEST(JpegReaderTest, ArithmeticScansAreBoundedInBlockVisits) {
+    // 2048 x 2048 is 65,536 blocks: 11 scans decode, 127 visit each block too often.
+    const auto few = ReadJpegPicture(ProgressiveJpeg(2048, 2048, 10, true));
+    ASSERT_TRUE(few);
+    EXPECT_EQ(few->width, 2048);
+    EXPECT_FALSE(ReadJpegPicture(ProgressiveJpeg(2048, 2048, 126, true)));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "imaging/file_helpers.h"
+#include "imaging/own_readers_support.h"
 #include "imaging/png_reader.h"
 #include "imaging/tiff_reader.h"
 
@@ -75,6 +76,12 @@ TEST(TiffReader, DecodesRgbGreyAndAlphaTopLeftFirst) {
     picture = DecodeTiff(MakeTestTiff(alpha, folder));
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->pixels, (std::vector<BufferWord>{0x0A141E, 0}));
+
+    // libtiff itself drops the alpha sample of grey pictures.
+    TestTiffSpec greyAlpha{2, 1, 2, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, true, {200, 255, 200, 51}};
+    picture = DecodeTiff(MakeTestTiff(greyAlpha, folder));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels, (std::vector<BufferWord>{0xC8C8C8, 0x282828}));
 }
 
 TEST(TiffReader, DeclinesOtherFilesAndHugeSizes) {
@@ -111,6 +118,13 @@ TEST(TiffReader, DeclinesOtherFilesAndHugeSizes) {
     EXPECT_TRUE(check.accepted);
     EXPECT_EQ(check.width, 40000);
     EXPECT_FALSE(DecodeTiff(file));
+}
+
+TEST(TiffReader, MalformedFilesFailCleanlyOrAreRefusedFromTheirHeader) {
+    EXPECT_GT(CheckMalformedFiles(
+                  "tiff", [](std::span<const std::uint8_t> file) { return DecodeTiff(file); },
+                  [](std::span<const std::uint8_t> file) { return CheckTiff(file); }),
+              0);
 }
 
 TEST(TiffReader, SurvivesTruncationAndFlippedBytes) {

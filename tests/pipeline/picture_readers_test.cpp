@@ -46,6 +46,15 @@ TEST_F(PictureReadersTest, EachFormatReachesItsReader) {
         DecodePictureBytes(std::span(reinterpret_cast<const std::uint8_t*>(ppm.data()), ppm.size()), "a.ppm");
     EXPECT_EQ(result.readerName, "PPM");
 
+    // An uncompressed Targa file begins 00 00 02 00, as a cursor does; the icon loader
+    // before it in the chain must leave it alone.
+    const std::vector<std::uint8_t> tga = {0, 0, 2, 0, 0, 0,  0,    0,  0,  0, 0,
+                                           0, 1, 0, 1, 0, 24, 0x20, 30, 20, 10};
+    result = DecodePictureBytes(tga, "a.tga");
+    EXPECT_EQ(result.readerName, "TGA");
+    ASSERT_TRUE(result.picture);
+    EXPECT_EQ(result.picture->pixels, (std::vector<BufferWord>{0x0A141E}));
+
     const std::string text = "not a picture";
     result =
         DecodePictureBytes(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), "t");

@@ -92,6 +92,36 @@ TEST(QtPictureLoader, HeadersTheirFileCannotFillAreRefused) {
     EXPECT_TRUE(check.accepted);
     EXPECT_NE(check.refusal, "");
     EXPECT_FALSE(QtBitmapReader().decode(bmp, ""));
+
+    // Logical screens far larger than a file of a few bytes could fill: 12000 x 12000
+    // around a one-pixel frame, and one of zero width reaching as far as a frame
+    // 24,705 pixels wide at 255 lines (found by fuzzing).
+    for (const auto& path : FilesBelow(std::filesystem::path(QUILLMORPH_TEST_DATA) / "malformed" / "gif")) {
+        const std::vector<std::uint8_t> gif = ReadBytes(path);
+        const ReaderCheck gifCheck = QtPictureReader().check(gif, "");
+        EXPECT_TRUE(gifCheck.accepted) << path;
+        EXPECT_NE(gifCheck.refusal, "") << path;
+        EXPECT_FALSE(QtPictureReader().decode(gif, "")) << path;
+    }
+}
+
+TEST(QtPictureLoader, IconsShowTheirMaskAndTargaFilesAreNoIcons) {
+    // One 2 x 1 icon of 24 bits a pixel, white and red; its AND mask hides the white pixel.
+    std::vector<std::uint8_t> ico = {0, 0, 1, 0, 1, 0, 2, 1, 0, 0, 1, 0, 24, 0, 48, 0, 0, 0, 22, 0, 0, 0};
+    const std::vector<std::uint8_t> header = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
+    ico.insert(ico.end(), header.begin(), header.end());
+    ico.resize(ico.size() + 24); // no compression, sizes, resolution, colours
+    const std::vector<std::uint8_t> pixels = {0xFF, 0xFF, 0xFF, 0, 0, 0xFF, 0, 0, 0x80, 0, 0, 0};
+    ico.insert(ico.end(), pixels.begin(), pixels.end());
+    ASSERT_EQ(ico.size(), 22u + 40 + 8 + 4);
+    const auto icon = QtIconReader().decode(ico, "");
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->pixels, (std::vector<BufferWord>{0, 0xFF0000}));
+
+    // An uncompressed Targa file without identification field begins 00 00 02 00, as a
+    // cursor does.
+    std::vector<std::uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0x20, 0, 0, 0xFF};
+    EXPECT_FALSE(QtIconReader().check(tga, "").accepted);
 }
 
 TEST(QtPictureLoader, SixteenBitBitmapsReachFullWhite) {

@@ -124,3 +124,37 @@ write(tg, "grey-pixmap-line-feed.pgm", b"P5\n24 7\n255\n" + bytes(range(168)))
 write(tg, "colour-map-type-2.tga", tga(2, 2, 2, 24, 0x20, bytes(12))[:1] + b"\x02" + tga(2, 2, 2, 24, 0x20, bytes(12))[2:])
 write(tg, "depth-8.tga", tga(2, 2, 2, 8, 0x20, bytes(4)))
 write(tg, "cursor.cur", bytes([0, 0, 2, 0, 1, 0, 2, 2, 0, 0, 1, 0, 1, 0, 0x30, 0, 0, 0, 0x16, 0, 0, 0]) + bytes(48))
+
+
+# TIFF -----------------------------------------------------------------------------
+
+def tiff(w, h, compression, strip=b"", strip_offset=None, strip_bytes=None):
+    """A little-endian grey TIFF, 8 bits a sample, one strip."""
+    entries = [(256, 4, w), (257, 4, h), (258, 3, 8), (259, 3, compression), (262, 3, 1),
+               (273, 4, None), (277, 3, 1), (278, 4, h), (279, 4, len(strip) if strip_bytes is None else strip_bytes)]
+    data_at = 8 + 2 + 12 * len(entries) + 4
+    out = b"II*\0" + struct.pack("<IH", 8, len(entries))
+    for tag, kind, value in entries:
+        value = (data_at if strip_offset is None else strip_offset) if value is None else value
+        out += struct.pack("<HHII", tag, kind, 1, value)
+    return out + struct.pack("<I", 0) + strip
+
+
+tf = "tiff"
+write(tf, "too-short-stored-header-alone.tif", tiff(30000, 4000, 1, strip_bytes=120000000))
+write(tf, "too-short-deflate-few-bytes.tif", tiff(30000, 4000, 8, bytes([0x78, 0x9C, 3, 0, 0, 0, 0, 1])))
+write(tf, "too-short-fax-strip-beyond-end.tif", tiff(30000, 4000, 4, strip_offset=1 << 20, strip_bytes=500))
+write(tf, "decodes-stored-2-by-2.tif", tiff(2, 2, 1, bytes([0, 85, 170, 255])))
+
+
+# GIF ------------------------------------------------------------------------------
+
+def gif(screen_w, screen_h, frame_w, frame_h):
+    """A GIF with a two-colour table and one frame of colour 0 (LZW, minimum code size 2)."""
+    header = b"GIF89a" + struct.pack("<HHBBB", screen_w, screen_h, 0x80, 0, 0) + bytes([0, 0, 0, 255, 255, 255])
+    frame = b"\x2c" + struct.pack("<HHHHB", 0, 0, frame_w, frame_h, 0) + bytes([2, 2, 0x44, 0x01, 0])
+    return header + frame + b"\x3b"
+
+
+gf = "gif"
+write(gf, "too-short-screen-12000-square.gif", gif(12000, 12000, 1, 1))
