@@ -49,7 +49,8 @@ void AutoLevelImage(int picture) {
     }
     // An exact half (N = 100, 300, 500...) rounds to the even neighbour, like every other
     // rounding in the program.
-    const auto clip = static_cast<std::int64_t>(RoundHalfEven(static_cast<double>(source.pixels.size()) * 0.005));
+    const auto clip =
+        static_cast<std::int64_t>(RoundHalfEven(static_cast<double>(source.pixels.size()) * 0.005));
     std::array<Limits, 3> limits{};
     for (std::size_t channel = 0; channel < 3; ++channel) {
         limits[channel] = FindLimits(counts[channel], clip);
@@ -62,7 +63,8 @@ void AutoLevelImage(int picture) {
         for (std::size_t channel = 0; channel < 3; ++channel) {
             const int v = static_cast<int>((word >> (8 * channel)) & 0xFFu);
             const auto [low, high] = limits[channel];
-            result |= static_cast<BufferWord>(ClampChannel((v - low) * 255 / (high - low), 0)) << (8 * channel);
+            result |= static_cast<BufferWord>(ClampChannel((v - low) * 255 / (high - low), 0))
+                      << (8 * channel);
         }
         return result;
     });

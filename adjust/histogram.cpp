@@ -49,8 +49,8 @@ int DrawHistogramGraph(const std::array<std::int32_t, 256>& counts, float barSca
     FillBox(graph, 1, 1, 256, 79, 0xFFFFFF);
     for (int v = 0; v < 256; ++v) {
         // The count times the single-precision scale, formed exactly before rounding.
-        const double length =
-            RoundHalfEven(static_cast<double>(counts[static_cast<std::size_t>(v)]) * static_cast<double>(barScale));
+        const double length = RoundHalfEven(static_cast<double>(counts[static_cast<std::size_t>(v)]) *
+                                            static_cast<double>(barScale));
         if (length >= 2) {
             const int top = length >= 82 ? 0 : 82 - static_cast<int>(length);
             FillBox(graph, v + 1, top, 1, 81 - top, 0);
@@ -64,10 +64,18 @@ int DrawHistogramStrip(StripChannel channel) {
     for (unsigned v = 0; v < 256; ++v) {
         ColourValue colour = 0;
         switch (channel) {
-        case StripChannel::Red: colour = MakeColour(v, 0, 0); break;
-        case StripChannel::Green: colour = MakeColour(0, v, 0); break;
-        case StripChannel::Blue: colour = MakeColour(0, 0, v); break;
-        case StripChannel::Luminance: colour = MakeColour(v, v, v); break;
+        case StripChannel::Red:
+            colour = MakeColour(v, 0, 0);
+            break;
+        case StripChannel::Green:
+            colour = MakeColour(0, v, 0);
+            break;
+        case StripChannel::Blue:
+            colour = MakeColour(0, 0, v);
+            break;
+        case StripChannel::Luminance:
+            colour = MakeColour(v, v, v);
+            break;
         }
         FillBox(strip, static_cast<int>(v) + 1, 1, 1, 10, colour);
     }

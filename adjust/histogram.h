@@ -10,9 +10,9 @@ struct HistogramData {
     std::array<std::int32_t, 256> green{};
     std::array<std::int32_t, 256> blue{};
     std::array<std::int32_t, 256> luminance{}; // weighted mix of the three tables
-    bool colour = false;      // some pixel has red, green and blue not all equal
-    float meanLuminance = 0;  // M
-    float barScale = 0;       // S: bar length per count
+    bool colour = false;                       // some pixel has red, green and blue not all equal
+    float meanLuminance = 0;                   // M
+    float barScale = 0;                        // S: bar length per count
 };
 
 // Counts picture `picture`; a missing picture gives empty tables.

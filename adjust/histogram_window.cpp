@@ -1,6 +1,5 @@
 // The histogram window: four graphs with their colour strips, shown until closed.
 #include "adjust/histogram.h"
-
 #include "imaging/picture.h"
 #include "platform/controls.h"
 #include "platform/events.h"
@@ -34,7 +33,8 @@ int DisplayHistogram(int picture, int parentWindow) {
     shown.push_back({&data.luminance, StripChannel::Luminance, 320});
 
     std::vector<int> pictures;
-    for (const std::array<std::int32_t, 256>* counts : {&data.red, &data.green, &data.blue, &data.luminance}) {
+    for (const std::array<std::int32_t, 256>* counts :
+         {&data.red, &data.green, &data.blue, &data.luminance}) {
         pictures.push_back(DrawHistogramGraph(*counts, data.barScale));
     }
     for (const StripChannel channel :

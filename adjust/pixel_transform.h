@@ -7,8 +7,7 @@
 
 #include <vector>
 
-template <typename WordFunction>
-void TransformPictureWords(int picture, WordFunction transform) {
+template <typename WordFunction> void TransformPictureWords(int picture, WordFunction transform) {
     if (!PictureExists(picture)) {
         return;
     }
@@ -22,8 +21,9 @@ void TransformPictureWords(int picture, WordFunction transform) {
 }
 
 // Applies one function to each of the three colour bytes of a word.
-template <typename ByteFunction>
-BufferWord MapColourBytes(BufferWord word, ByteFunction map) {
-    const auto byte = [&](int shift) { return static_cast<BufferWord>(map(static_cast<int>((word >> shift) & 0xFFu))) << shift; };
+template <typename ByteFunction> BufferWord MapColourBytes(BufferWord word, ByteFunction map) {
+    const auto byte = [&](int shift) {
+        return static_cast<BufferWord>(map(static_cast<int>((word >> shift) & 0xFFu))) << shift;
+    };
     return byte(0) | byte(8) | byte(16);
 }

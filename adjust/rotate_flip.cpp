@@ -18,8 +18,7 @@ std::vector<BufferWord> BufferOf(int picture) {
 
 // Moves every word of the picture to the place `target(x, y)` gives in a picture of
 // newWidth x newHeight, which then replaces the old one under the same number.
-template <typename Target>
-void Rearrange(int picture, int newWidth, int newHeight, Target target) {
+template <typename Target> void Rearrange(int picture, int newWidth, int newHeight, Target target) {
     if (!PictureExists(picture)) {
         return;
     }
@@ -76,7 +75,8 @@ void FlipImageVertically(int picture) {
     }
     const auto width = static_cast<std::ptrdiff_t>(PictureWidth(picture));
     std::vector<BufferWord> buffer = BufferOf(picture);
-    for (auto top = buffer.begin(), bottom = buffer.end() - width; top < bottom; top += width, bottom -= width) {
+    for (auto top = buffer.begin(), bottom = buffer.end() - width; top < bottom;
+         top += width, bottom -= width) {
         std::swap_ranges(top, top + width, bottom);
     }
     CopyBufferToImage(buffer, picture);

@@ -9,8 +9,8 @@ Picture Gradient(int width, int height) {
     Picture picture{width, height, std::vector<BufferWord>(static_cast<std::size_t>(width) * height)};
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            picture.pixels[static_cast<std::size_t>(y) * width + x] =
-                static_cast<BufferWord>((x * 255 / width) | ((y * 255 / height) << 8) | (((x + y) & 255) << 16));
+            picture.pixels[static_cast<std::size_t>(y) * width + x] = static_cast<BufferWord>(
+                (x * 255 / width) | ((y * 255 / height) << 8) | (((x + y) & 255) << 16));
         }
     }
     return picture;

@@ -16,7 +16,8 @@ namespace {
 
 // A 6000 x 4000 JPEG at quality 70 with noise, so it compresses like a photograph.
 std::string WritePhotograph() {
-    const std::string path = (std::filesystem::temp_directory_path() / "quillmorph-bench-6000x4000.jpg").string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "quillmorph-bench-6000x4000.jpg").string();
     if (std::filesystem::exists(path)) {
         return path;
     }
@@ -27,10 +28,10 @@ std::string WritePhotograph() {
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
             const int noise = static_cast<int>(random() % 48) - 24;
-            photo.pixels[static_cast<std::size_t>(y) * kWidth + x] = SwapRedBlue(
-                MakeColour(static_cast<unsigned>(ClampChannel(x * 255 / kWidth, noise)),
-                           static_cast<unsigned>(ClampChannel(y * 255 / kHeight, noise)),
-                           static_cast<unsigned>(ClampChannel(128, noise))));
+            photo.pixels[static_cast<std::size_t>(y) * kWidth + x] =
+                SwapRedBlue(MakeColour(static_cast<unsigned>(ClampChannel(x * 255 / kWidth, noise)),
+                                       static_cast<unsigned>(ClampChannel(y * 255 / kHeight, noise)),
+                                       static_cast<unsigned>(ClampChannel(128, noise))));
         }
     }
     std::string reason;

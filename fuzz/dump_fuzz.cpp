@@ -8,8 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size < kMaxDumpBytes ? size : kMaxDumpBytes);
-    for (const auto& [width, bits] : {std::pair{640, 1}, std::pair{320, 2}, std::pair{160, 4}, std::pair{320, 1},
-                                      std::pair{160, 2}, std::pair{80, 4}}) {
+    for (const auto& [width, bits] : {std::pair{640, 1}, std::pair{320, 2}, std::pair{160, 4},
+                                      std::pair{320, 1}, std::pair{160, 2}, std::pair{80, 4}}) {
         (void)DecodeScreenBytes(bytes, width, bits);
     }
     if (size > 1) {

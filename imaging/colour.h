@@ -14,9 +14,15 @@ using BufferWord = std::uint32_t;
 constexpr ColourValue MakeColour(unsigned red, unsigned green, unsigned blue) {
     return (red & 0xFFu) | ((green & 0xFFu) << 8) | ((blue & 0xFFu) << 16);
 }
-constexpr unsigned RedOf(ColourValue c) { return c & 0xFFu; }
-constexpr unsigned GreenOf(ColourValue c) { return (c >> 8) & 0xFFu; }
-constexpr unsigned BlueOf(ColourValue c) { return (c >> 16) & 0xFFu; }
+constexpr unsigned RedOf(ColourValue c) {
+    return c & 0xFFu;
+}
+constexpr unsigned GreenOf(ColourValue c) {
+    return (c >> 8) & 0xFFu;
+}
+constexpr unsigned BlueOf(ColourValue c) {
+    return (c >> 16) & 0xFFu;
+}
 
 // Exchanges bits 0-7 with bits 16-23 and clears bits 24-31; turns a buffer word
 // into a colour value and back.
@@ -26,7 +32,9 @@ constexpr std::uint32_t SwapRedBlue(std::uint32_t value) {
 
 // Nearest integer, exact halves to the even neighbour. std::nearbyint follows the
 // current rounding mode, which the program never changes from round-to-nearest-even.
-inline double RoundHalfEven(double value) { return std::nearbyint(value); }
+inline double RoundHalfEven(double value) {
+    return std::nearbyint(value);
+}
 
 // channel + amount limited to 0..255; the sum is formed in 64 bits so it cannot overflow.
 constexpr int ClampChannel(int channel, int amount) {

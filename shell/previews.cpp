@@ -15,7 +15,8 @@ void RunPreview(int picture, int width, int height, const WindowSpec& layout) {
     if (!PictureExists(picture)) {
         return;
     }
-    if (!CopyPicture(picture, scratchPicture) || !ResizePicture(scratchPicture, width, height, ScaleMode::Raw)) {
+    if (!CopyPicture(picture, scratchPicture) ||
+        !ResizePicture(scratchPicture, width, height, ScaleMode::Raw)) {
         FreePicture(scratchPicture);
         return;
     }

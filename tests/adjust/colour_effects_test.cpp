@@ -1,10 +1,8 @@
 #include "adjust/auto_level.h"
 #include "adjust/colour_effects.h"
-
 #include "imaging/picture.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace {
@@ -35,7 +33,8 @@ class EffectsTest : public ::testing::Test {
 TEST_F(EffectsTest, GreyscaleUsesTheLuminanceWeights) {
     Row({MakeColour(255, 0, 0), MakeColour(0, 255, 0), MakeColour(0, 0, 255), 0xFFFFFF, 0, Grey(77)});
     GreyscaleImage(4);
-    EXPECT_EQ(Pixels(), (std::vector<ColourValue>{Grey(79), Grey(155), Grey(21), Grey(255), Grey(0), Grey(77)}));
+    EXPECT_EQ(Pixels(),
+              (std::vector<ColourValue>{Grey(79), Grey(155), Grey(21), Grey(255), Grey(0), Grey(77)}));
     GreyscaleImage(99); // no picture: nothing happens
 }
 

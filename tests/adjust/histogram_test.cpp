@@ -1,5 +1,4 @@
 #include "adjust/histogram.h"
-
 #include "imaging/picture.h"
 
 #include <gtest/gtest.h>

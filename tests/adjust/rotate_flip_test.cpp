@@ -1,10 +1,8 @@
 #include "adjust/rotate_flip.h"
-
 #include "imaging/picture.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
 
@@ -45,7 +43,7 @@ class RotateFlipTest : public ::testing::Test {
 
 TEST_F(RotateFlipTest, EachOperationMovesPixelsAsTheMenuSays) {
     const std::pair<void (*)(int), std::string> cases[] = {
-        {RotateImageLeft90, "cf/be/ad"}, {RotateImageRight90, "da/eb/fc"}, {RotateImage180, "fed/cba"},
+        {RotateImageLeft90, "cf/be/ad"},    {RotateImageRight90, "da/eb/fc"}, {RotateImage180, "fed/cba"},
         {FlipImageHorizontally, "cba/fed"}, {FlipImageVertically, "def/abc"},
     };
     for (const auto& [operation, expected] : cases) {

@@ -29,9 +29,9 @@ inline bool WriteTestPngInto(const TestPngSpec& layout, std::vector<std::uint8_t
         return false;
     }
     png_set_write_fn(png, &out, AppendPngBytes, nullptr);
-    png_set_IHDR(png, info, png_uint_32(layout.width), png_uint_32(layout.height), layout.bitDepth, layout.colourType,
-                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(layout.width), png_uint_32(layout.height), layout.bitDepth,
+                 layout.colourType, layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!layout.palette.empty()) {
         png_set_PLTE(png, info, layout.palette.data(), int(layout.palette.size()));
     }

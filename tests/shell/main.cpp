@@ -3,10 +3,9 @@
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

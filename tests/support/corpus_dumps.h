@@ -11,7 +11,9 @@ struct CorpusDump {
     int mode = 0;
 };
 
-inline std::filesystem::path CorpusDumpFolder() { return std::filesystem::path(QUILLMORPH_CORPUS) / "bbc"; }
+inline std::filesystem::path CorpusDumpFolder() {
+    return std::filesystem::path(QUILLMORPH_CORPUS) / "bbc";
+}
 
 inline std::vector<CorpusDump> CorpusDumps() {
     std::vector<CorpusDump> dumps;
@@ -21,8 +23,8 @@ inline std::vector<CorpusDump> CorpusDumps() {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(CorpusDumpFolder())) {
         const std::string name = entry.path().filename().string();
         const std::size_t at = name.find(".mode");
-        if (entry.is_regular_file() && at != std::string::npos && at + 5 < name.size() && !name.ends_with(".inf") &&
-            !name.ends_with(".png")) {
+        if (entry.is_regular_file() && at != std::string::npos && at + 5 < name.size() &&
+            !name.ends_with(".inf") && !name.ends_with(".png")) {
             dumps.push_back({entry.path(), name[at + 5] - '0'});
         }
     }
