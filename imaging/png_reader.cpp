@@ -110,6 +110,8 @@ struct PngReadStructs {
     }
     PngReadStructs(const PngReadStructs&) = delete;
     PngReadStructs& operator=(const PngReadStructs&) = delete;
+    PngReadStructs(PngReadStructs&&) = delete;
+    PngReadStructs& operator=(PngReadStructs&&) = delete;
 };
 
 // RGBA bytes in memory order to a buffer word, composited over black.

@@ -17,8 +17,8 @@ constexpr int kDifferenceOffset = 255;
 
 // The slot of a channel difference (-255 to 255) in a table indexed by difference.
 constexpr std::size_t DifferenceIndex(int difference) {
-    return static_cast<std::size_t>(difference +
-                                    kDifferenceOffset); // NOLINT(bugprone-misplaced-widening-cast)
+    const int slot = difference + kDifferenceOffset;
+    return static_cast<std::size_t>(slot);
 }
 constexpr std::size_t kDifferenceRange = 511;
 

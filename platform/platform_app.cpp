@@ -68,9 +68,10 @@ bool InitPlatform() {
     Application() = std::make_unique<QApplication>(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     // The application takes the style and deletes it.
-    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
+    // NOLINTBEGIN(clang-analyzer-cplusplus.NewDeleteLeaks)
     QApplication::setStyle(new ControlStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
     QApplication::setFont(ControlFont());
+    // NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
     // Every window takes the application's icon; the desktop entry's name lets a
     // Wayland compositor or a task bar match the windows to the installed entry.
     QApplication::setWindowIcon(ProgramIcon());
