@@ -169,13 +169,7 @@ void SlidingPassFor(PaddedPicture& padded, const MatchPlan<Count>& plan, const s
 template <class Match, std::size_t Count, std::size_t Rows>
 void MatchedPass(PaddedPicture& padded, const MatchPlan<Count>& plan, const std::vector<WindowRow>& rows,
                  bool serpentine) {
-    std::vector<Lane> forward;
-    std::vector<Lane> reversed;
-    for (const WindowRow& row : rows) {
-        const auto down = static_cast<std::ptrdiff_t>(row.dy) * static_cast<std::ptrdiff_t>(padded.stride);
-        forward.push_back({down + row.forwardStart, row.forward.data(), row.width == 8});
-        reversed.push_back({down + row.reversedStart, row.reversed.data(), row.width == 8});
-    }
+    const auto [forward, reversed] = LanesOf(rows, padded.stride);
     for (int y = 0; y < padded.height; ++y) {
         if (serpentine && (y % 2) == 1) {
             MatchedRowPass<Match, Count, true, Rows>(padded.Row(y), padded.width, plan, reversed);

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "imaging/colour.h"
+#include "pipeline/remap_shares.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -143,5 +145,20 @@ struct Lane {
     const std::uint8_t* table;
     bool wide;
 };
+
+// The lanes of every window row, for rows scanned left to right and right to left.
+struct DirectedLanes {
+    std::vector<Lane> forward;
+    std::vector<Lane> reversed;
+};
+inline DirectedLanes LanesOf(const std::vector<WindowRow>& rows, std::size_t stride) {
+    DirectedLanes lanes;
+    for (const WindowRow& row : rows) {
+        const auto down = static_cast<std::ptrdiff_t>(row.dy) * static_cast<std::ptrdiff_t>(stride);
+        lanes.forward.push_back({down + row.forwardStart, row.forward.data(), row.width == 8});
+        lanes.reversed.push_back({down + row.reversedStart, row.reversed.data(), row.width == 8});
+    }
+    return lanes;
+}
 
 } // namespace remap_detail
