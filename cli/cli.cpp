@@ -8,6 +8,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_steps.h"
 #include "cli/disc_commands.h"
+#include "imaging/atomic_file.h"
 #include "imaging/colour.h"
 #include "imaging/picture.h"
 #include "imaging/picture_reader.h"
@@ -74,6 +75,7 @@ std::string ReasonOf(std::string_view text) {
 // The program's procedures report through ErrorMessage; here that goes to standard error.
 void PrepareProgram() {
     ResetAppState();
+    SetWritesSynced(false);
     SetErrorReporter([](std::string_view, std::string_view text) {
         std::fprintf(stderr, "quillmorph-cli: %s\n", ReasonOf(text).c_str());
     });
