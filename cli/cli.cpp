@@ -265,13 +265,16 @@ int Read(const ConvertOptions& o) {
 }
 
 int Info(const ConvertOptions& o) {
-    const DecodeResult result = DecodePictureFile(o.input);
+    // The file is decoded to be sure it can be, but as small as its reader allows: a
+    // camera photograph (or a few bytes of JPEG promising one) need not be decoded whole.
+    const DecodeResult result = DecodePictureFile(o.input, [](DecodeSize) { return DecodeSize{1, 1}; });
     if (!result.picture) {
         std::printf("%s: %s\n", o.input.c_str(), result.reason.c_str());
         return kFailed;
     }
-    std::printf("%s: %s, %d x %d pixels\n", o.input.c_str(), result.readerName.c_str(), result.picture->width,
-                result.picture->height);
+    std::printf("%s: %s, %lld x %lld pixels\n", o.input.c_str(), result.readerName.c_str(),
+                static_cast<long long>(result.fullSize.width),
+                static_cast<long long>(result.fullSize.height));
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "imaging/picture_writer.h"
 
+#include <bit>
 #include <csetjmp>
 #include <new>
 #include <png.h>
@@ -45,6 +46,8 @@ bool WriteRows(PngWriteSession& session, png_uint_32 width, png_uint_32 height, 
     png_set_filter(session.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_compression_level(session.png, 9);
     png_write_info(session.png, session.info);
+    png_set_bgr(session.png);
+    png_set_filler(session.png, 0, PNG_FILLER_AFTER);
     png_write_image(session.png, rows);
     png_write_end(session.png, session.info);
     return true;
@@ -77,16 +80,15 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const Picture& picture) {
         return std::nullopt;
     }
     try {
-        const auto width = std::size_t(picture.width);
-        std::vector<std::uint8_t> rgb(picture.pixels.size() * 3);
-        for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
-            rgb[i * 3] = static_cast<std::uint8_t>(picture.pixels[i] >> 16);
-            rgb[i * 3 + 1] = static_cast<std::uint8_t>(picture.pixels[i] >> 8);
-            rgb[i * 3 + 2] = static_cast<std::uint8_t>(picture.pixels[i]);
-        }
+        // Rows are handed over as the buffer words themselves: blue, green, red and a
+        // spare byte in memory, which libpng reorders and strips row by row, so no copy
+        // of the picture is made.
+        static_assert(std::endian::native == std::endian::little);
         std::vector<png_bytep> rows(std::size_t(picture.height));
         for (std::size_t y = 0; y < rows.size(); ++y) {
-            rows[y] = rgb.data() + y * width * 3;
+            // libpng reads the rows only; its interface is older than const.
+            rows[y] = const_cast<png_bytep>(reinterpret_cast<const std::uint8_t*>(
+                picture.pixels.data() + y * std::size_t(picture.width)));
         }
         std::vector<std::uint8_t> out;
         PngWriteSession session;
