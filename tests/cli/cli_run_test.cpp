@@ -22,6 +22,7 @@ namespace {
 struct CliRun {
     int status = -1;
     std::string errors; // standard error
+    std::string output; // standard output
 };
 
 std::string Quoted(const std::string& text) {
@@ -49,16 +50,19 @@ class CliRunTest : public ::testing::Test {
 
     CliRun Cli(const std::vector<std::string>& arguments) const {
         const std::filesystem::path errors = folder / "stderr.txt";
+        const std::filesystem::path output = folder / "stdout.txt";
         std::string command = Quoted(QUILLMORPH_CLI);
         for (const std::string& argument : arguments) {
             command.append(" ").append(Quoted(argument));
         }
-        command += " >/dev/null 2>" + Quoted(errors.string());
+        command += " >" + Quoted(output.string()) + " 2>" + Quoted(errors.string());
         CliRun run;
         const int raw = std::system(command.c_str());
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         const std::vector<std::uint8_t> text = FileBytes(errors);
         run.errors.assign(text.begin(), text.end());
+        const std::vector<std::uint8_t> printed = FileBytes(output);
+        run.output.assign(printed.begin(), printed.end());
         return run;
     }
     std::string WriteBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
@@ -170,6 +174,15 @@ TEST_F(CliRunTest, FailuresAndUsageErrorsHaveTheirOwnExitStatus) {
         EXPECT_NE(run.errors.find("Try 'quillmorph-cli --help'."), std::string::npos) << run.errors;
     }
     EXPECT_EQ(Cli({"modes"}).status, 0);
+}
+
+// info decodes a JPEG at its smallest scale but reports the size the file holds.
+TEST_F(CliRunTest, InfoGivesTheFilesOwnSize) {
+    Picture picture{1600, 1200, std::vector<BufferWord>(1600 * 1200, 0x336699u)};
+    const std::string jpeg = WriteBytes("camera.jpg", *EncodeJpeg(picture));
+    const CliRun run = Cli({"info", jpeg});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, jpeg + ": JPEG, 1600 x 1200 pixels\n");
 }
 
 } // namespace
