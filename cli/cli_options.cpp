@@ -1,11 +1,14 @@
+// The parser uses CLI11: one subcommand per command, every option taking its value as text.
 #include "cli/cli_options.h"
 
 #include "screen/screen_modes.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <map>
 
 namespace {
@@ -42,187 +45,322 @@ std::optional<float> ParseNumber(const std::string& text) {
     }
 }
 
-// Options without a value that add an edit.
-const std::map<std::string, EditKind>& FlagEdits() {
-    static const std::map<std::string, EditKind> edits{
-        {"--greyscale", EditKind::Greyscale},        {"--invert", EditKind::Invert},
-        {"--solarise", EditKind::Solarise},          {"--level", EditKind::Level},
-        {"--rotate-left", EditKind::RotateLeft},     {"--rotate-right", EditKind::RotateRight},
-        {"--rotate-180", EditKind::Rotate180},       {"--flip-horizontal", EditKind::FlipHorizontal},
-        {"--flip-vertical", EditKind::FlipVertical},
-    };
-    return edits;
+// A usage error; it ends the parse.
+[[noreturn]] void Fail(const std::string& message) {
+    throw CLI::ValidationError(message);
 }
+
+int WholeNumber(const std::string& text, long low, long high, const std::string& message) {
+    const auto number = ParseInteger(text);
+    if (!number || *number < low || *number > high) {
+        Fail(message);
+    }
+    return static_cast<int>(*number);
+}
+
+std::vector<int> Palette(const std::string& text) {
+    std::vector<int> colours;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const auto colour = ParsePhysicalColour(text.substr(start, comma - start));
+        if (!colour) {
+            Fail("--palette needs physical colours 0-7 or names, separated by commas");
+        }
+        colours.push_back(*colour);
+        start = comma + 1;
+    }
+    if (colours.size() > 8) {
+        Fail("--palette takes at most 8 colours");
+    }
+    return colours;
+}
+
+bool IsSeparator(const std::string& argument) {
+    return argument == "--" || argument == "++";
+}
+
+// The groups of options a command takes.
+enum Takes : unsigned { kEdits = 1U, kMode = 2U, kPalette = 4U, kConversion = 8U };
 
 class Parser {
   public:
-    explicit Parser(ParsedCommand& result) : result_(result) {}
-
-    // Takes one option at arguments[i]; returns false (with the error set) when it is wrong.
-    bool Option(const std::vector<std::string>& arguments, std::size_t& i, bool convertOptions) {
-        const std::string& name = arguments[i];
-        ConvertOptions& o = result_.options;
-        if (const auto edit = FlagEdits().find(name); edit != FlagEdits().end()) {
-            o.edits.push_back({edit->second});
-            return true;
-        }
-        if (name == "--brightness" || name == "--contrast" || name == "--gamma") {
-            const auto value = Value(arguments, i);
-            if (!value) {
-                return false;
-            }
-            return Edit(name, *value);
-        }
-        if (name == "--mode" && (result_.command == "decode" || result_.command == "disc")) {
-            return Mode(arguments, i);
-        }
-        if (name == "--palette" && result_.command == "disc") {
-            return Palette(arguments, i);
-        }
-        if (!convertOptions) {
-            return Fail("unknown option '" + name + "' for " + result_.command);
-        }
-        if (name == "--serpentine") {
-            o.serpentine = true;
-        } else if (name == "--stretch") {
-            o.stretch = true;
-        } else if (name == "--raw-scaling") {
-            o.rawScaling = true;
-        } else if (name == "--auto-palette") {
-            o.autoPalette = true;
-        } else if (name == "--mode") {
-            return Mode(arguments, i);
-        } else if (name == "--method") {
-            const auto value = Value(arguments, i);
-            if (!value) {
-                return false;
-            }
-            o.method = *value;
-        } else if (name == "--strength") {
-            const auto value = Value(arguments, i);
-            const auto number = value ? ParseInteger(*value) : std::nullopt;
-            if (!number || *number < 0 || *number > 100) {
-                return Fail("--strength needs a whole number from 0 to 100");
-            }
-            o.strength = static_cast<int>(*number);
-        } else if (name == "--lines") {
-            const auto value = Value(arguments, i);
-            const auto number = value ? ParseInteger(*value) : std::nullopt;
-            if (!number || (*number != 256 && *number != 240 && *number != 200)) {
-                return Fail("--lines needs 256, 240 or 200");
-            }
-            o.lines = static_cast<int>(*number);
-        } else if (name == "--palette") {
-            return Palette(arguments, i);
-        } else if (name == "--output-dir") {
-            const auto value = Value(arguments, i);
-            if (!value || value->empty()) {
-                return Fail("--output-dir needs a folder name");
-            }
-            o.outputDir = *value;
-        } else if (name == "--jobs") {
-            const auto value = Value(arguments, i);
-            const auto number = value ? ParseInteger(*value) : std::nullopt;
-            if (!number || *number < 1 || *number > 256) {
-                return Fail("--jobs needs a whole number from 1 to 256");
-            }
-            o.jobs = static_cast<int>(*number);
-        } else if (name == "--format") {
-            const auto value = Value(arguments, i);
-            if (!value) {
-                return false;
-            }
-            const std::string format = Lower(*value);
-            o.disc = format == "ssd";
-            if (format == "dump" || o.disc) {
-                o.format = ScreenOutputKind::Dump;
-            } else if (format == "png") {
-                o.format = ScreenOutputKind::Png;
-            } else if (format == "jpg" || format == "jpeg") {
-                o.format = ScreenOutputKind::Jpeg;
-            } else if (format == "bmp") {
-                o.format = ScreenOutputKind::Bmp;
-            } else {
-                return Fail("--format needs dump, png, jpg, bmp or ssd");
-            }
-        } else {
-            return Fail("unknown option '" + name + "'");
-        }
-        return true;
+    explicit Parser(ParsedCommand& result) : result_(result) {
+        // Help and the version count only as the first argument; the rest is then ignored.
+        app_.set_help_flag();
+        AddEarlyExit("--help", true);
+        AddEarlyExit("-h", true);
+        AddEarlyExit("--version", false);
+        app_.add_subcommand("help")->preparse_callback([this](std::size_t) {
+            RejectLeftovers();
+            throw CLI::CallForHelp();
+        });
+        AddCommand("convert", 2, kEdits | kMode | kPalette | kConversion);
+        AddCommand("decode", 2, kMode);
+        AddCommand("read", 2, kEdits);
+        AddCommand("disc", 2, kMode | kPalette);
+        AddCommand("info", 1, 0);
+        AddCommand("modes", 0, 0);
+        AddCommand("methods", 0, 0);
+        // Everything from an unknown first word on is left over; the word is the error.
+        app_.prefix_command()->require_subcommand(0, 1);
     }
 
-    bool Fail(std::string message) {
-        result_.error = std::move(message);
-        return false;
+    void Parse(const std::vector<std::string>& arguments) {
+        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+        try {
+            app_.parse(reversed);
+            Finish(arguments);
+        } catch (const CLI::Success& exit) {
+            result_ = ParsedCommand{exit.get_name() == "CallForHelp" ? "help" : "version", {}, {}};
+        } catch (const CLI::ArgumentMismatch&) {
+            // Only an option without its value, which is always the last argument.
+            result_.error = UnknownOptionGiven();
+            if (result_.error.empty()) {
+                result_.error = arguments.back() + " needs a value";
+            }
+        } catch (const CLI::ParseError& error) {
+            result_.error = error.what();
+        }
     }
 
   private:
-    std::optional<std::string> Value(const std::vector<std::string>& arguments, std::size_t& i) {
-        if (i + 1 >= arguments.size()) {
-            Fail(arguments[i] + " needs a value");
-            return std::nullopt;
-        }
-        return arguments[++i];
+    void AddEarlyExit(const std::string& flag, bool help) {
+        app_.add_option(flag,
+                        [this, flag, help](const CLI::results_t& values) {
+                            if (!app_.get_subcommands().empty()) {
+                                return true; // after a command ended at "--" or "++", which Finish reports
+                            }
+                            RejectLeftovers();
+                            if (values.front() != "true") {
+                                Fail("unknown command '" + flag + "=" + values.front() + "'");
+                            }
+                            if (help) {
+                                throw CLI::CallForHelp();
+                            }
+                            throw CLI::CallForVersion();
+                        })
+            ->expected(0)
+            ->trigger_on_parse();
     }
 
-    bool Mode(const std::vector<std::string>& arguments, std::size_t& i) {
-        const auto value = Value(arguments, i);
-        if (!value) {
-            return false;
+    // A command or --help counts only as the first argument: an unknown word before it is the error.
+    void RejectLeftovers() const {
+        if (const auto leftover = app_.remaining(); !leftover.empty()) {
+            Fail("unknown command '" + leftover.front() + "'");
         }
-        const auto number = ParseInteger(*value);
-        if (!number || ScreenModeByNumber(static_cast<int>(*number)) == nullptr) {
-            return Fail("--mode needs 0, 1, 2, 4, 5 or 8");
-        }
-        result_.options.mode = static_cast<int>(*number);
-        return true;
     }
 
-    bool Edit(const std::string& name, const std::string& text) {
-        const auto value = ParseNumber(text);
-        if (name == "--brightness") {
-            if (!value || *value < -128 || *value > 128 || *value != std::floor(*value)) {
-                return Fail("--brightness needs a whole number from -128 to 128");
+    void AddCommand(const std::string& name, std::size_t files, unsigned takes) {
+        CLI::App* command = app_.add_subcommand(name);
+        // File names and unknown options stay in the order given, among the leftovers.
+        command->prefix_command(false)->allow_extras();
+        command->preparse_callback([this, name, files](std::size_t) {
+            RejectLeftovers();
+            files_ = files;
+            result_.command = name;
+        });
+        ConvertOptions& o = result_.options;
+        if ((takes & kEdits) != 0) {
+            const std::pair<const char*, EditKind> flags[]{
+                {"--greyscale", EditKind::Greyscale},        {"--invert", EditKind::Invert},
+                {"--solarise", EditKind::Solarise},          {"--level", EditKind::Level},
+                {"--rotate-left", EditKind::RotateLeft},     {"--rotate-right", EditKind::RotateRight},
+                {"--rotate-180", EditKind::Rotate180},       {"--flip-horizontal", EditKind::FlipHorizontal},
+                {"--flip-vertical", EditKind::FlipVertical},
+            };
+            for (const auto& [name, kind] : flags) {
+                AddFlag(*command, name, [&o, kind = kind] { o.edits.push_back({kind}); });
             }
-            result_.options.edits.push_back({EditKind::Brightness, *value});
-        } else if (name == "--contrast") {
-            if (!value || *value < -256 || *value > 256 || *value != std::floor(*value)) {
-                return Fail("--contrast needs a whole number from -256 to 256");
-            }
-            result_.options.edits.push_back({EditKind::Contrast, *value});
-        } else {
-            if (!value || *value <= 0.0F || *value >= 8.0F) {
-                return Fail("--gamma needs a number above 0 and below 8");
-            }
-            result_.options.edits.push_back({EditKind::Gamma, *value});
+            AddEdit(*command, "--brightness", EditKind::Brightness, 128.0F,
+                    "--brightness needs a whole number from -128 to 128");
+            AddEdit(*command, "--contrast", EditKind::Contrast, 256.0F,
+                    "--contrast needs a whole number from -256 to 256");
+            AddEdit(*command, "--gamma", EditKind::Gamma, 0.0F, "--gamma needs a number above 0 and below 8");
         }
-        return true;
+        if ((takes & kMode) != 0) {
+            AddValue(*command, "--mode", [this, &o](const std::string& v) {
+                const auto number = ParseInteger(v);
+                if (!number || ScreenModeByNumber(static_cast<int>(*number)) == nullptr) {
+                    Fail("--mode needs 0, 1, 2, 4, 5 or 8");
+                }
+                o.mode = static_cast<int>(*number);
+                modeGiven_ = true;
+            });
+        }
+        if ((takes & kPalette) != 0) {
+            AddValue(*command, "--palette", [&o](const std::string& v) { o.palette = Palette(v); });
+        }
+        if ((takes & kConversion) != 0) {
+            AddConversionOptions(*command);
+        }
     }
 
-    bool Palette(const std::vector<std::string>& arguments, std::size_t& i) {
-        const auto value = Value(arguments, i);
-        if (!value) {
-            return false;
-        }
-        std::vector<int> colours;
-        std::size_t start = 0;
-        while (start <= value->size()) {
-            const std::size_t comma = std::min(value->find(',', start), value->size());
-            const auto colour = ParsePhysicalColour(value->substr(start, comma - start));
-            if (!colour) {
-                return Fail("--palette needs physical colours 0-7 or names, separated by commas");
+    void AddConversionOptions(CLI::App& command) {
+        ConvertOptions& o = result_.options;
+        AddFlag(command, "--serpentine", [&o] { o.serpentine = true; });
+        AddFlag(command, "--stretch", [&o] { o.stretch = true; });
+        AddFlag(command, "--raw-scaling", [&o] { o.rawScaling = true; });
+        AddFlag(command, "--auto-palette", [&o] { o.autoPalette = true; });
+        AddValue(command, "--method", [&o](const std::string& v) { o.method = v; });
+        AddValue(command, "--strength", [&o](const std::string& v) {
+            o.strength = WholeNumber(v, 0, 100, "--strength needs a whole number from 0 to 100");
+        });
+        AddValue(command, "--lines", [&o](const std::string& v) {
+            o.lines = WholeNumber(v, 200, 256, "--lines needs 256, 240 or 200");
+            if (o.lines != 256 && o.lines != 240 && o.lines != 200) {
+                Fail("--lines needs 256, 240 or 200");
             }
-            colours.push_back(*colour);
-            start = comma + 1;
+        });
+        AddValue(command, "--output-dir", [&o](const std::string& v) {
+            if (v.empty()) {
+                Fail("--output-dir needs a folder name");
+            }
+            o.outputDir = v;
+        });
+        AddValue(command, "--jobs", [&o](const std::string& v) {
+            o.jobs = WholeNumber(v, 1, 256, "--jobs needs a whole number from 1 to 256");
+        });
+        AddValue(command, "--format", [&o](const std::string& v) {
+            static const std::map<std::string, ScreenOutputKind> formats{
+                {"dump", ScreenOutputKind::Dump}, {"ssd", ScreenOutputKind::Dump},
+                {"png", ScreenOutputKind::Png},   {"jpg", ScreenOutputKind::Jpeg},
+                {"jpeg", ScreenOutputKind::Jpeg}, {"bmp", ScreenOutputKind::Bmp}};
+            const auto format = formats.find(Lower(v));
+            if (format == formats.end()) {
+                Fail("--format needs dump, png, jpg, bmp or ssd");
+            }
+            o.format = format->second;
+            o.disc = format->first == "ssd";
+        });
+    }
+
+    // A whole number from -limit to limit, or with no limit a gamma above 0 and below 8.
+    void AddEdit(CLI::App& command, const std::string& name, EditKind kind, float limit,
+                 const std::string& message) {
+        AddValue(command, name, [this, kind, limit, message](const std::string& text) {
+            const auto value = ParseNumber(text);
+            const bool inside =
+                value && (limit > 0.0F ? std::abs(*value) <= limit && *value == std::floor(*value)
+                                       : *value > 0.0F && *value < 8.0F);
+            if (!inside) {
+                Fail(message);
+            }
+            result_.options.edits.push_back({kind, *value});
+        });
+    }
+
+    void AddFlag(CLI::App& command, const std::string& name, const std::function<void()>& action) {
+        AddValue(
+            command, name, [action](const std::string&) { action(); }, false);
+    }
+
+    // Each option acts as it is met, so the edits and the first error follow the order given.
+    void AddValue(CLI::App& command, const std::string& name,
+                  const std::function<void(const std::string&)>& action, bool takesValue = true) {
+        CLI::Option* option =
+            command.add_option(name, [this, name, takesValue, action](const CLI::results_t& values) {
+                if (const std::string unknown = UnknownOptionGiven(); !unknown.empty()) {
+                    Fail(unknown);
+                }
+                const std::string& value = values.front();
+                if (!takesValue && value != "true") {
+                    Fail(UnknownOption(name + "=" + value));
+                }
+                action(value);
+                separatorValues_ += IsSeparator(value) ? 1 : 0;
+                if (name != "--output-dir" && name != "--jobs") {
+                    result_.options.passedOptions.push_back(name);
+                    if (takesValue) {
+                        result_.options.passedOptions.push_back(value);
+                    }
+                }
+                return true;
+            });
+        option->trigger_on_parse();
+        if (!takesValue) {
+            option->expected(0);
         }
-        if (colours.size() > 8) {
-            return Fail("--palette takes at most 8 colours");
+    }
+
+    std::string UnknownOption(const std::string& argument) const {
+        const std::string& command = result_.command;
+        return "unknown option '" + argument + "'" + (command == "convert" ? "" : " for " + command);
+    }
+
+    // The first unknown option left over by the command, as an error; empty when none is.
+    std::string UnknownOptionGiven() const {
+        const auto commands = app_.get_subcommands();
+        const auto leftover = commands.empty() ? std::vector<std::string>() : commands.front()->remaining();
+        const auto unknown = std::find_if(leftover.begin(), leftover.end(),
+                                          [](const std::string& a) { return a.starts_with("--"); });
+        return unknown == leftover.end() ? std::string() : UnknownOption(*unknown);
+    }
+
+    void Finish(const std::vector<std::string>& arguments) {
+        if (app_.get_subcommands().empty()) {
+            const auto leftover = app_.remaining();
+            result_.error =
+                leftover.empty() ? "no command given" : "unknown command '" + leftover.front() + "'";
+            return;
         }
-        result_.options.palette = std::move(colours);
-        return true;
+        if (result_.error = UnknownOptionGiven(); !result_.error.empty()) {
+            return;
+        }
+        // CLI11 ends a command at "--" or "++"; neither is an option here.
+        const auto separator = std::find_if(arguments.begin() + 1, arguments.end(), IsSeparator);
+        if (std::count_if(separator, arguments.end(), IsSeparator) > separatorValues_) {
+            result_.error = UnknownOption(*separator);
+            return;
+        }
+        SortNames(app_.get_subcommands().front()->remaining());
+    }
+
+    void SortNames(std::vector<std::string> names) {
+        ConvertOptions& o = result_.options;
+        const std::string& command = result_.command;
+        if (!o.outputDir.empty()) {
+            // Every name is an input; each is written into the folder under its own name.
+            if (o.disc) {
+                result_.error =
+                    "--output-dir writes one file per picture; a disc is one file (leave out --format ssd)";
+            } else if (names.empty()) {
+                result_.error = "convert --output-dir needs at least 1 file name";
+            } else {
+                o.input = names[0];
+                o.inputs = std::move(names);
+            }
+            return;
+        }
+        if (o.jobs != 0) {
+            result_.error = "--jobs goes with --output-dir";
+            return;
+        }
+        const std::size_t files = files_;
+        // A disc takes any number of pictures before its own name.
+        const bool severalInputs = command == "disc" || (command == "convert" && o.disc);
+        if (severalInputs ? names.size() < files : names.size() != files) {
+            result_.error = command + " needs " + (severalInputs ? "at least " : "") + std::to_string(files) +
+                            (files == 1 ? " file name" : " file names");
+            return;
+        }
+        if (files >= 1) {
+            o.input = names[0];
+            o.inputs.assign(names.begin(), names.end() - (files == 2 ? 1 : 0));
+        }
+        if (files == 2) {
+            o.output = names.back();
+        }
+        if ((command == "decode" || command == "disc") && !modeGiven_) {
+            result_.error = command + " needs --mode M";
+        }
     }
 
     ParsedCommand& result_;
+    CLI::App app_{"", "quillmorph-cli"};
+    std::size_t files_ = 0; // file names the command takes
+    bool modeGiven_ = false;
+    long separatorValues_ = 0; // option values that are "--" or "++", which CLI11 does not see as ends
 };
 
 } // namespace
@@ -242,98 +380,6 @@ std::optional<int> ParsePhysicalColour(const std::string& text) {
 
 ParsedCommand ParseArguments(const std::vector<std::string>& arguments) {
     ParsedCommand result;
-    if (arguments.empty()) {
-        result.error = "no command given";
-        return result;
-    }
-    const std::string& first = arguments.front();
-    if (first == "--help" || first == "-h" || first == "help") {
-        result.command = "help";
-        return result;
-    }
-    if (first == "--version") {
-        result.command = "version";
-        return result;
-    }
-    result.command = first;
-    // How many file names each command takes, and whether it takes the conversion options.
-    std::size_t files = 0;
-    bool convertOptions = false;
-    if (first == "convert") {
-        files = 2;
-        convertOptions = true;
-    } else if (first == "decode" || first == "read" || first == "disc") {
-        files = 2;
-    } else if (first == "info") {
-        files = 1;
-    } else if (first == "modes" || first == "methods") {
-        files = 0;
-    } else {
-        result.error = "unknown command '" + first + "'";
-        return result;
-    }
-
-    Parser parser(result);
-    std::vector<std::string> names;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument.size() > 1 && argument[0] == '-' && argument[1] == '-') {
-            const bool discOption = argument == "--mode" || argument == "--palette";
-            if (first == "info" || files == 0 || (first == "decode" && argument != "--mode") ||
-                (first == "disc" && !discOption)) {
-                result.error = "unknown option '" + argument + "' for ";
-                result.error += first;
-                return result;
-            }
-            const std::size_t start = i;
-            if (!parser.Option(arguments, i, convertOptions)) {
-                return result;
-            }
-            if (argument != "--output-dir" && argument != "--jobs") {
-                auto& passed = result.options.passedOptions;
-                passed.insert(passed.end(), arguments.begin() + static_cast<std::ptrdiff_t>(start),
-                              arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-            }
-        } else {
-            names.push_back(argument);
-        }
-    }
-    if (!result.options.outputDir.empty()) {
-        // Every name is an input; each is written into the folder under its own name.
-        if (result.options.disc) {
-            result.error =
-                "--output-dir writes one file per picture; a disc is one file (leave out --format ssd)";
-        } else if (names.empty()) {
-            result.error = "convert --output-dir needs at least 1 file name";
-        } else {
-            result.options.input = names[0];
-            result.options.inputs = std::move(names);
-        }
-        return result;
-    }
-    if (result.options.jobs != 0) {
-        result.error = "--jobs goes with --output-dir";
-        return result;
-    }
-    // A disc takes any number of pictures before its own name.
-    const bool severalInputs = first == "disc" || (first == "convert" && result.options.disc);
-    if (severalInputs ? names.size() < files : names.size() != files) {
-        result.error = first + " needs " + (severalInputs ? "at least " : "") + std::to_string(files) +
-                       (files == 1 ? " file name" : " file names");
-        return result;
-    }
-    if (files >= 1) {
-        result.options.input = names[0];
-        result.options.inputs.assign(names.begin(), names.end() - (files == 2 ? 1 : 0));
-    }
-    if (files == 2) {
-        result.options.output = names.back();
-    }
-    if (first == "decode" || first == "disc") {
-        const bool modeGiven = std::find(arguments.begin(), arguments.end(), "--mode") != arguments.end();
-        if (!modeGiven) {
-            result.error = first + " needs --mode M";
-        }
-    }
+    Parser(result).Parse(arguments);
     return result;
 }

@@ -11,6 +11,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev
   libpng-dev zlib1g-dev libjpeg-dev libtiff-dev
   libwmf-dev libemf2svg-dev libexpat1-dev libx11-dev libfreetype-dev
+  # The converter's argument parser; headers only, nothing linked at run time.
+  libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   scdoc desktop-file-utils appstream

@@ -96,6 +96,17 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
     EXPECT_EQ(Parse({"read", "a", "b", "--mode", "1"}).error, "unknown option '--mode' for read");
     EXPECT_EQ(Parse({"info", "a", "--invert"}).error, "unknown option '--invert' for info");
     EXPECT_EQ(Parse({"info"}).error, "info needs 1 file name");
+    // The first wrong option in the order given is the one reported.
+    EXPECT_EQ(Parse({"convert", "a", "b", "--bogus", "--strength", "500"}).error, "unknown option '--bogus'");
+}
+
+TEST(CliOptionsTest, BatchWorkersGetTheOptionsAsGivenLessTheBatchOnes) {
+    const ParsedCommand parsed = Parse(
+        {"convert", "a", "--invert", "--output-dir", "out", "--mode=5", "--jobs", "2", "b", "--invert"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.inputs, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(parsed.options.passedOptions,
+              (std::vector<std::string>{"--invert", "--mode", "5", "--invert"}));
 }
 
 TEST(CliOptionsTest, ReadTakesEditsAndDecodeTakesAMode) {
