@@ -22,7 +22,12 @@ install(FILES resources/icons/quillmorph.svg
 
 install(FILES resources/completion/quillmorph-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 # Named after the package, not the CMake project, as Debian keeps documentation.
-install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillmorph RENAME copyright)
+# The copyright file is the licence followed by the notices of code compiled in.
+file(READ LICENSE licence_text)
+file(READ resources/legal/third-party-notices.txt notices_text)
+file(WRITE ${PROJECT_BINARY_DIR}/copyright "${licence_text}${notices_text}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE resources/legal/third-party-notices.txt)
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillmorph)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillmorph)
 
 # Manual pages are written in scdoc and turned into troff, compressed as Debian keeps them.

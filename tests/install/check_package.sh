@@ -25,6 +25,11 @@ for file in ./usr/bin/quillmorph ./usr/bin/quillmorph-cli \
             ./usr/share/bash-completion/completions/quillmorph-cli ./usr/share/doc/quillmorph/copyright; do
   grep -qx -- "$file" <<<"$contents" || fail "the package lacks $file"
 done
+# The licence and the notices of the code compiled in.
+copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/quillmorph/copyright)
+for notice in "MIT License" "CLI11"; do
+  grep -q "$notice" <<<"$copyright" || fail "the copyright file lacks $notice"
+done
 for pattern in '^\./usr/lib/.*quillmorph/libquillmorph_qt_loader\.so$' '^\./usr/lib/.*quillmorph/quillmorph-metafile-helper$' \
                '^\./usr/share/applications/.*\.desktop$' \
                '^\./usr/share/metainfo/.*\.metainfo\.xml$' '^\./usr/share/icons/hicolor/256x256/apps/.*\.png$' \
