@@ -1,9 +1,12 @@
 // Smooth (area-averaging box filter) and raw (nearest pixel) rescaling.
 #include "imaging/picture.h"
+#include "imaging/picture_scale_whole_ratio.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -11,30 +14,37 @@
 
 namespace {
 
-// One destination pixel's share of the source pixels along one axis. In units where a
-// source pixel is `destinationSize` long and a destination pixel `sourceSize` long,
-// every weight is an integer and the weights of one destination pixel sum to
-// `sourceSize`, so the average is exact.
-struct Span {
-    int first = 0;
+// Every destination pixel's share of the source pixels along one axis, stored flat. In
+// units where a source pixel is d / g long and a destination pixel s / g long (s and d
+// the two sizes, g their greatest common divisor), every weight is an integer and one
+// destination pixel's weights sum to `total` = s / g, so the average is exact.
+struct AxisSpans {
+    std::vector<int> first;            // first source index of each destination pixel
+    std::vector<std::uint32_t> starts; // its weights are weights[starts[i]] .. weights[starts[i + 1] - 1]
     std::vector<std::uint32_t> weights;
+    std::uint32_t total = 0;
 };
 
-std::vector<Span> AreaSpans(int sourceSize, int destinationSize) {
-    std::vector<Span> spans(static_cast<std::size_t>(destinationSize));
-    const auto s = static_cast<std::int64_t>(sourceSize);
-    const auto d = static_cast<std::int64_t>(destinationSize);
-    for (std::int64_t i = 0; i < d; ++i) {
+AxisSpans AreaSpans(int sourceSize, int destinationSize) {
+    const std::int64_t common = std::gcd(sourceSize, destinationSize);
+    const std::int64_t s = sourceSize / common;
+    const std::int64_t d = destinationSize / common;
+    AxisSpans spans;
+    spans.total = static_cast<std::uint32_t>(s);
+    spans.first.reserve(static_cast<std::size_t>(destinationSize));
+    spans.starts.reserve(static_cast<std::size_t>(destinationSize) + 1);
+    for (std::int64_t i = 0; i < destinationSize; ++i) {
         const std::int64_t begin = i * s;
         const std::int64_t end = begin + s;
-        Span& span = spans[static_cast<std::size_t>(i)];
-        span.first = static_cast<int>(begin / d);
+        spans.first.push_back(static_cast<int>(begin / d));
+        spans.starts.push_back(static_cast<std::uint32_t>(spans.weights.size()));
         for (std::int64_t j = begin / d; j * d < end; ++j) {
-            const std::int64_t overlapBegin = j * d > begin ? j * d : begin;
-            const std::int64_t overlapEnd = (j + 1) * d < end ? (j + 1) * d : end;
-            span.weights.push_back(static_cast<std::uint32_t>(overlapEnd - overlapBegin));
+            const std::int64_t overlapBegin = std::max(j * d, begin);
+            const std::int64_t overlapEnd = std::min((j + 1) * d, end);
+            spans.weights.push_back(static_cast<std::uint32_t>(overlapEnd - overlapBegin));
         }
     }
+    spans.starts.push_back(static_cast<std::uint32_t>(spans.weights.size()));
     return spans;
 }
 
@@ -73,40 +83,38 @@ Picture ScaleRaw(const Picture& source, int width, int height) {
 }
 #endif
 
-// Vertical pass, then divide by the whole area and round to nearest. `Sum` holds a
-// column's weighted sum: 32 bits when 255 x the source's area fits, else 64.
+// Vertical pass, then each channel's rounded mean. `Sum` holds a column's weighted sum:
+// 32 bits when 255 x the area fits, else 64.
 template <class Sum>
-void VerticalPass(const std::vector<std::uint32_t>& horizontal, const std::vector<Span>& rows,
-                  const Picture& source, Picture& result) {
+void VerticalPass(const std::vector<std::uint32_t>& horizontal, const AxisSpans& rows, std::uint64_t area,
+                  Picture& result) {
     const std::size_t lanesPerRow = static_cast<std::size_t>(result.width) * 4;
-    const std::uint64_t area =
-        static_cast<std::uint64_t>(source.width) * static_cast<std::uint64_t>(source.height);
     std::vector<Sum> sums(lanesPerRow);
-    const auto divisor = static_cast<double>(2 * area);
+    // floor((2 sum + area) / (2 area)) = floor(n / area) with n = sum + floor(area / 2):
+    // the same for an even area; for an odd one the numerator only gains 1/2, which
+    // cannot carry an integer across a multiple of the area. n / area is then taken as
+    // (n + 1/2) x (1 / area) in doubles, whose value is at least 1/2 / area away from
+    // every integer. n + 1/2 is exact (n < 2^39) and the two roundings move a quotient
+    // below 256 by less than 2^-43, inside that margin while the area is below 2^42
+    // (it is at most 32767^2).
+    const double reciprocal = 1.0 / static_cast<double>(area);
+    const std::uint64_t half = area / 2;
     for (int y = 0; y < result.height; ++y) {
-        const Span& span = rows[static_cast<std::size_t>(y)];
         std::fill(sums.begin(), sums.end(), 0);
-        for (std::size_t k = 0; k < span.weights.size(); ++k) {
-            const std::uint32_t* in =
-                &horizontal[static_cast<std::size_t>(span.first + static_cast<int>(k)) * lanesPerRow];
-            const Sum w = span.weights[k];
+        const auto row = static_cast<std::size_t>(y);
+        for (std::uint32_t k = rows.starts[row]; k < rows.starts[row + 1]; ++k) {
+            const auto sourceRow = static_cast<std::size_t>(rows.first[row]) + (k - rows.starts[row]);
+            const std::uint32_t* in = &horizontal[sourceRow * lanesPerRow];
+            const Sum w = rows.weights[k];
             for (std::size_t c = 0; c < lanesPerRow; ++c) {
                 sums[c] += static_cast<Sum>(in[c]) * w;
             }
         }
-        BufferWord* out =
-            &result.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(result.width)];
-        for (int x = 0; x < result.width; ++x) {
-            // floor((2 sum + area) / (2 area)) through a double division, which is much
-            // faster than a 64-bit integer one and still exact: both operands are below
-            // 2^53, and a quotient just under an integer k is at least 1 / (2 area) below
-            // it, a gap far wider than the rounding of a quotient below 256.
-            const auto channel = [&](int c) {
-                const auto numerator = static_cast<double>(
-                    2 * static_cast<std::uint64_t>(
-                            sums[4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(c)]) +
-                    area);
-                return static_cast<std::uint32_t>(numerator / divisor);
+        BufferWord* out = &result.pixels[row * static_cast<std::size_t>(result.width)];
+        for (std::size_t x = 0; x < static_cast<std::size_t>(result.width); ++x) {
+            const auto channel = [&](std::size_t c) {
+                const auto n = static_cast<double>(static_cast<std::uint64_t>(sums[4 * x + c]) + half);
+                return static_cast<std::uint32_t>((n + 0.5) * reciprocal);
             };
             out[x] = channel(0) | (channel(1) << 8) | (channel(2) << 16);
         }
@@ -114,10 +122,14 @@ void VerticalPass(const std::vector<std::uint32_t>& horizontal, const std::vecto
 }
 
 Picture ScaleSmooth(const Picture& source, int width, int height) {
-    const std::vector<Span> columns = AreaSpans(source.width, width);
-    const std::vector<Span> rows = AreaSpans(source.height, height);
+    Picture result{width, height, std::vector<BufferWord>(static_cast<std::size_t>(width) * height)};
+    if (ReduceByWholeRatio(source, result)) {
+        return result;
+    }
+    const AxisSpans columns = AreaSpans(source.width, width);
+    const AxisSpans rows = AreaSpans(source.height, height);
 
-    // Horizontal pass: per channel sums scaled by source.width (at most 255 * 32767),
+    // Horizontal pass: per channel sums scaled by columns.total (at most 255 * 32767),
     // four lanes a column (blue, green, red and the unused spare byte).
     const std::size_t lanesPerRow = static_cast<std::size_t>(width) * 4;
     std::vector<std::uint32_t> horizontal(lanesPerRow * static_cast<std::size_t>(source.height));
@@ -125,23 +137,22 @@ Picture ScaleSmooth(const Picture& source, int width, int height) {
         const BufferWord* in =
             &source.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(source.width)];
         std::uint32_t* out = &horizontal[static_cast<std::size_t>(y) * lanesPerRow];
-        for (int x = 0; x < width; ++x) {
-            const Span& span = columns[static_cast<std::size_t>(x)];
-            const BufferWord* first = in + span.first;
+        for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+            const BufferWord* word = in + columns.first[x];
+            const std::uint32_t* weight = &columns.weights[columns.starts[x]];
+            const std::uint32_t* weightsEnd = &columns.weights[0] + columns.starts[x + 1];
 #if defined(__SSE2__)
             __m128i sum = _mm_setzero_si128();
-            for (std::size_t k = 0; k < span.weights.size(); ++k) {
-                sum = AddWeighted(sum, first[k], span.weights[k]);
+            for (; weight != weightsEnd; ++weight, ++word) {
+                sum = AddWeighted(sum, *word, *weight);
             }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * static_cast<std::size_t>(x)), sum);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), sum);
 #else
             std::uint32_t b = 0, g = 0, r = 0;
-            for (std::size_t k = 0; k < span.weights.size(); ++k) {
-                const BufferWord word = first[k];
-                const std::uint32_t w = span.weights[k];
-                b += (word & 0xFFu) * w;
-                g += ((word >> 8) & 0xFFu) * w;
-                r += ((word >> 16) & 0xFFu) * w;
+            for (; weight != weightsEnd; ++weight, ++word) {
+                b += (*word & 0xFFu) * *weight;
+                g += ((*word >> 8) & 0xFFu) * *weight;
+                r += ((*word >> 16) & 0xFFu) * *weight;
             }
             out[4 * x] = b;
             out[4 * x + 1] = g;
@@ -149,13 +160,11 @@ Picture ScaleSmooth(const Picture& source, int width, int height) {
 #endif
         }
     }
-    Picture result{width, height, std::vector<BufferWord>(static_cast<std::size_t>(width) * height)};
-    const std::uint64_t area =
-        static_cast<std::uint64_t>(source.width) * static_cast<std::uint64_t>(source.height);
+    const std::uint64_t area = std::uint64_t{columns.total} * rows.total;
     if (255 * area <= UINT32_MAX) {
-        VerticalPass<std::uint32_t>(horizontal, rows, source, result);
+        VerticalPass<std::uint32_t>(horizontal, rows, area, result);
     } else {
-        VerticalPass<std::uint64_t>(horizontal, rows, source, result);
+        VerticalPass<std::uint64_t>(horizontal, rows, area, result);
     }
     return result;
 }
