@@ -99,8 +99,8 @@ Picture ScaleRaw(const Picture& source, int width, int height) {
 void HorizontalRow(const BufferWord* in, const AxisSpans& columns, std::uint32_t* out) {
     for (std::size_t x = 0; x < columns.first.size(); ++x) {
         const BufferWord* word = in + columns.first[x];
-        const std::uint32_t* weight = &columns.weights[columns.starts[x]];
-        const std::uint32_t* weightsEnd = &columns.weights[0] + columns.starts[x + 1];
+        const std::uint32_t* weight = columns.weights.data() + columns.starts[x];
+        const std::uint32_t* weightsEnd = columns.weights.data() + columns.starts[x + 1];
 #if defined(__SSE2__)
         __m128i sum = _mm_setzero_si128();
         for (; weightsEnd - weight >= 2; weight += 2, word += 2) {
