@@ -189,19 +189,47 @@ TEST_F(PictureTest, SmoothResizeIsTheExactAreaAverage) {
         return out;
     };
     std::mt19937 random(3);
-    for (int round = 0; round < 40; ++round) {
-        const int sw = 1 + static_cast<int>(random() % 23);
-        const int sh = 1 + static_cast<int>(random() % 17);
+    for (int round = 0; round < 300; ++round) {
+        // Every other round divides both sides by whole ratios, boxes of up to 512 pixels
+        // (past what 16-bit sums hold); the rest are any sizes, enlargements too.
+        const bool whole = round % 2 == 0;
+        const int dw = 1 + static_cast<int>(random() % (whole ? 8 : 29));
+        const int dh = 1 + static_cast<int>(random() % (whole ? 6 : 19));
+        const int sw =
+            whole ? dw * (1 + static_cast<int>(random() % 16)) : 1 + static_cast<int>(random() % 23);
+        const int sh =
+            whole ? dh * (1 + static_cast<int>(random() % 32)) : 1 + static_cast<int>(random() % 17);
         Picture source{sw, sh, std::vector<BufferWord>(static_cast<std::size_t>(sw * sh))};
+        // White now and then, in some rounds mostly, so sums reach their largest values;
+        // the spare top byte must not reach the result.
+        const unsigned whiteShare = static_cast<unsigned>(round / 2 % 4);
         for (BufferWord& word : source.pixels) {
-            // Extremes now and then, so sums reach their largest values.
-            word = random() % 4 == 0 ? 0xFFFFFFu : static_cast<BufferWord>(random()) & 0xFFFFFFu;
+            word = random() % 4 < whiteShare ? 0xFFFFFFFFu : static_cast<BufferWord>(random());
         }
-        const int dw = 1 + static_cast<int>(random() % 29);
-        const int dh = 1 + static_cast<int>(random() % 19);
         EXPECT_EQ(ScalePicture(source, dw, dh, ScaleMode::Smooth).pixels, reference(source, dw, dh))
             << sw << "x" << sh << " to " << dw << "x" << dh;
     }
+}
+
+// Over 2^24 pixels 255 x the area no longer fits 32 bits and the sums take 64.
+TEST_F(PictureTest, SmoothResizeAveragesAHugeAreaExactly) {
+    constexpr int kSide = 4200;
+    Picture source{kSide, kSide, std::vector<BufferWord>(static_cast<std::size_t>(kSide) * kSide)};
+    std::uint64_t sums[3] = {0, 0, 0};
+    BufferWord noise = 1;
+    for (BufferWord& word : source.pixels) {
+        noise = noise * 1664525u + 1013904223u;
+        word = (noise >> 8) | 0xF0F0F0u; // near white, so the sums pass 2^32
+        for (int c = 0; c < 3; ++c) {
+            sums[c] += (word >> (8 * c)) & 0xFF;
+        }
+    }
+    const std::uint64_t area = std::uint64_t{kSide} * kSide;
+    BufferWord mean = 0;
+    for (int c = 0; c < 3; ++c) {
+        mean |= static_cast<BufferWord>((2 * sums[c] + area) / (2 * area)) << (8 * c);
+    }
+    EXPECT_EQ(ScalePicture(source, 1, 1, ScaleMode::Smooth).pixels, std::vector<BufferWord>{mean});
 }
 
 TEST_F(PictureTest, ResizeToTheSameSizeLeavesThePictureUntouched) {
