@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 namespace remap_detail {
@@ -23,6 +24,7 @@ template <std::size_t Count> struct MatchPlan {
     explicit MatchPlan(const std::vector<Channels>& entries) : keys(entries.data()) {
         for (std::size_t i = 0; i < Count; ++i) {
             const Channels& e = entries[i];
+            channels[i] = e;
             words[i] = WordOf(e.red, e.green, e.blue);
             offsets[i] = {static_cast<unsigned>(kDifferenceOffset - e.blue),
                           static_cast<unsigned>(kDifferenceOffset - e.green),
@@ -34,6 +36,7 @@ template <std::size_t Count> struct MatchPlan {
     // tables (the difference offset less the entry's channel: blue, green, red).
     std::array<BufferWord, 8> words{};
     std::array<std::array<unsigned, 3>, 8> offsets{};
+    std::array<Channels, 8> channels{};
 };
 
 #if defined(__SSE2__)
@@ -135,6 +138,95 @@ void SlidingRowPass(BufferWord* line, int width, const MatchPlan<Count>& plan, s
     }
 }
 
+// Per channel value (blue, green, red), the share of the current row's first window
+// column, the next pixel, for each entry: Count bytes to add, then Count to take away.
+template <std::size_t Count> struct NextShares {
+    NextShares(const std::array<Channels, 8>& entries, const WindowRow& row) {
+        for (std::size_t j = 0; j < Count; ++j) {
+            const int channels[3] = {entries[j].blue, entries[j].green, entries[j].red};
+            for (std::size_t c = 0; c < 3; ++c) {
+                for (int v = 0; v < 256; ++v) {
+                    const std::uint8_t* shares = &row.forward[DifferenceIndex(v - channels[c]) * 8];
+                    bytes[c][static_cast<std::size_t>(v)][j] = shares[0];
+                    bytes[c][static_cast<std::size_t>(v)][Count + j] = shares[4];
+                }
+            }
+        }
+    }
+    alignas(16) std::array<std::array<std::array<std::uint8_t, 2 * Count>, 256>, 3> bytes{};
+};
+
+// The sliding pass with the next pixel carried, with AVX2. While the current pixel is
+// matched, the next pixel's word is worked out for every entry, and the match only
+// picks one of them: the share tables and the saturating add are off the chain from
+// one pixel to the next.
+template <std::size_t Count, bool Reversed, std::size_t Rows>
+[[gnu::target("avx2")]] void CarriedRowPassAvx2(BufferWord* line, int width, const MatchPlan<Count>& plan,
+                                                const NextShares<Count>& nextShares,
+                                                std::span<const Lane> lanes) {
+    constexpr std::ptrdiff_t direction = Reversed ? -1 : 1;
+    const std::ptrdiff_t first = Reversed ? width - 1 : 0;
+    std::array<BufferWord*, Rows> targets{};
+    std::array<const std::uint8_t*, Rows> tables{};
+    struct Window {
+        __m128i words;
+    };
+    std::array<Window, Rows> windows{};
+    for (std::size_t k = 0; k < Rows; ++k) {
+        targets[k] = line + lanes[k].offset;
+        tables[k] = lanes[k].table;
+        windows[k].words = LoadWindow<direction>(targets[k] + first);
+    }
+    const std::uint8_t* const nextBlue = nextShares.bytes[0][0].data();
+    const std::uint8_t* const nextGreen = nextShares.bytes[1][0].data();
+    const std::uint8_t* const nextRed = nextShares.bytes[2][0].data();
+    BufferWord word = line[first];
+    for (std::ptrdiff_t step = 0; step < width; ++step) {
+        const std::ptrdiff_t x = Reversed ? width - 1 - step : step;
+        const unsigned blue = word & 0xFFu;
+        const unsigned green = (word >> 8) & 0xFFu;
+        const unsigned red = (word >> 16) & 0xFFu;
+        const __m128i key = NearestKeyAvx2<Count>(plan.keys, red, green, blue);
+        // The next pixel as it stands, in every lane, and its word for each entry.
+        const __m128i ahead = _mm_shuffle_epi32(windows[0].words, 0);
+        const VectorShares candidates = SharesOf<static_cast<int>(Count)>(
+            nextBlue + blue * 2 * Count, nextGreen + green * 2 * Count, nextRed + red * 2 * Count);
+        BufferWord next = 0;
+        if constexpr (Count == 4) {
+            const __m128i words = AddShares(ahead, candidates.addLow, candidates.subtractLow);
+            next = static_cast<BufferWord>(
+                _mm_cvtsi128_si32(_mm_castps_si128(_mm_permutevar_ps(_mm_castsi128_ps(words), key))));
+        } else {
+            const __m128i low = AddShares(ahead, candidates.addLow, candidates.subtractLow);
+            const __m128i high = AddShares(ahead, candidates.addHigh, candidates.subtractHigh);
+            const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+            next = static_cast<BufferWord>(
+                _mm256_cvtsi256_si32(_mm256_permutevar8x32_epi32(words, _mm256_castsi128_si256(key))));
+        }
+        const auto nearest = static_cast<std::size_t>(_mm_cvtsi128_si32(key)) & 7u;
+        line[x] = plan.words[nearest];
+        const auto& offset = plan.offsets[nearest];
+        const std::size_t db = (blue + offset[0]) * 8;
+        const std::size_t dg = (green + offset[1]) * 8;
+        const std::size_t dr = (red + offset[2]) * 8;
+#pragma GCC unroll 8
+        for (std::size_t k = 0; k < Rows; ++k) {
+            const VectorShares shares = SharesOf<4>(tables[k] + db, tables[k] + dg, tables[k] + dr);
+            const __m128i words = AddShares(windows[k].words, shares.addLow, shares.subtractLow);
+            if (k != 0) {
+                targets[k][x] = static_cast<BufferWord>(_mm_cvtsi128_si32(words));
+            }
+            const __m128i entering = _mm_cvtsi32_si128(static_cast<int>(targets[k][x + 4 * direction]));
+            windows[k].words = _mm_or_si128(_mm_srli_si128(words, 4), _mm_slli_si128(entering, 12));
+        }
+        word = next;
+    }
+    const std::ptrdiff_t end = first + direction * width;
+    for (std::size_t k = 0; k < Rows; ++k) {
+        StoreWindow<direction>(windows[k].words, targets[k] + end);
+    }
+}
+
 template <class Match, std::size_t Count, std::size_t Rows, bool Carry>
 void SlidingPass(PaddedPicture& padded, const MatchPlan<Count>& plan, const std::vector<WindowRow>& rows,
                  bool serpentine) {
@@ -146,6 +238,17 @@ void SlidingPass(PaddedPicture& padded, const MatchPlan<Count>& plan, const std:
         // Right-to-left rows run the windows mirrored with the left-to-right tables.
         forward[k] = {down + row.forwardStart, row.forward.data(), false};
         reversed[k] = {down - row.forwardStart, row.forward.data(), false};
+    }
+    if constexpr (Carry && std::is_same_v<Match, Avx2Match>) {
+        const auto next = std::make_unique<NextShares<Count>>(plan.channels, rows[0]);
+        for (int y = 0; y < padded.height; ++y) {
+            if (serpentine && (y % 2) == 1) {
+                CarriedRowPassAvx2<Count, true, Rows>(padded.Row(y), padded.width, plan, *next, reversed);
+            } else {
+                CarriedRowPassAvx2<Count, false, Rows>(padded.Row(y), padded.width, plan, *next, forward);
+            }
+        }
+        return;
     }
     for (int y = 0; y < padded.height; ++y) {
         if (serpentine && (y % 2) == 1) {
