@@ -2,6 +2,7 @@
 // entry matched at once (see PaletteKeys), with SSE2 or, where the processor has it,
 // AVX2, chosen at run time.
 #include "pipeline/colour_matching.h"
+#include "pipeline/colour_matching_lanes.h"
 #include "pipeline/remap_padded_picture.h"
 #include "pipeline/remap_passes.h"
 #include "pipeline/remap_shares.h"
@@ -159,10 +160,12 @@ template <std::size_t Count> struct NextShares {
 // The sliding pass with the next pixel carried, with AVX2. While the current pixel is
 // matched, the next pixel's word is worked out for every entry, and the match only
 // picks one of them: the share tables and the saturating add are off the chain from
-// one pixel to the next.
-template <std::size_t Count, bool Reversed, std::size_t Rows>
+// one pixel to the next. When the current row's only share goes to the next pixel
+// (Lone), that row needs no window: the next pixel's word is read as it stands.
+template <std::size_t Count, bool Reversed, std::size_t Rows, bool Lone>
 [[gnu::target("avx2")]] void CarriedRowPassAvx2(BufferWord* line, int width, const MatchPlan<Count>& plan,
                                                 const NextShares<Count>& nextShares,
+                                                const EntryLanes<Count>& entries,
                                                 std::span<const Lane> lanes) {
     constexpr std::ptrdiff_t direction = Reversed ? -1 : 1;
     const std::ptrdiff_t first = Reversed ? width - 1 : 0;
@@ -172,7 +175,8 @@ template <std::size_t Count, bool Reversed, std::size_t Rows>
         __m128i words;
     };
     std::array<Window, Rows> windows{};
-    for (std::size_t k = 0; k < Rows; ++k) {
+    constexpr std::size_t firstWindow = Lone ? 1 : 0;
+    for (std::size_t k = firstWindow; k < Rows; ++k) {
         targets[k] = line + lanes[k].offset;
         tables[k] = lanes[k].table;
         windows[k].words = LoadWindow<direction>(targets[k] + first);
@@ -180,29 +184,26 @@ template <std::size_t Count, bool Reversed, std::size_t Rows>
     const std::uint8_t* const nextBlue = nextShares.bytes[0][0].data();
     const std::uint8_t* const nextGreen = nextShares.bytes[1][0].data();
     const std::uint8_t* const nextRed = nextShares.bytes[2][0].data();
-    BufferWord word = line[first];
+    std::array<EntryHalf, Count / 4> halves{};
+    for (std::size_t h = 0; h < halves.size(); ++h) {
+        halves[h] = HalfOf(entries, h);
+    }
+    __m128i current = _mm_set1_epi32(static_cast<int>(line[first]));
     for (std::ptrdiff_t step = 0; step < width; ++step) {
         const std::ptrdiff_t x = Reversed ? width - 1 - step : step;
+        const auto word = static_cast<BufferWord>(_mm_cvtsi128_si32(current));
         const unsigned blue = word & 0xFFu;
         const unsigned green = (word >> 8) & 0xFFu;
         const unsigned red = (word >> 16) & 0xFFu;
-        const __m128i key = NearestKeyAvx2<Count>(plan.keys, red, green, blue);
+        const __m128i key = NearestKeyOfWord<Count>(current, halves);
         // The next pixel as it stands, in every lane, and its word for each entry.
-        const __m128i ahead = _mm_shuffle_epi32(windows[0].words, 0);
+        const __m128i ahead = Lone ? _mm_set1_epi32(static_cast<int>(line[x + direction]))
+                                   : _mm_shuffle_epi32(windows[0].words, 0);
         const VectorShares candidates = SharesOf<static_cast<int>(Count)>(
             nextBlue + blue * 2 * Count, nextGreen + green * 2 * Count, nextRed + red * 2 * Count);
-        BufferWord next = 0;
-        if constexpr (Count == 4) {
-            const __m128i words = AddShares(ahead, candidates.addLow, candidates.subtractLow);
-            next = static_cast<BufferWord>(
-                _mm_cvtsi128_si32(_mm_castps_si128(_mm_permutevar_ps(_mm_castsi128_ps(words), key))));
-        } else {
-            const __m128i low = AddShares(ahead, candidates.addLow, candidates.subtractLow);
-            const __m128i high = AddShares(ahead, candidates.addHigh, candidates.subtractHigh);
-            const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
-            next = static_cast<BufferWord>(
-                _mm256_cvtsi256_si32(_mm256_permutevar8x32_epi32(words, _mm256_castsi128_si256(key))));
-        }
+        const __m128i low = AddShares(ahead, candidates.addLow, candidates.subtractLow);
+        const __m128i high = Count == 4 ? low : AddShares(ahead, candidates.addHigh, candidates.subtractHigh);
+        const __m128i next = PickByKey<Count>(low, high, key);
         const auto nearest = static_cast<std::size_t>(_mm_cvtsi128_si32(key)) & 7u;
         line[x] = plan.words[nearest];
         const auto& offset = plan.offsets[nearest];
@@ -210,7 +211,7 @@ template <std::size_t Count, bool Reversed, std::size_t Rows>
         const std::size_t dg = (green + offset[1]) * 8;
         const std::size_t dr = (red + offset[2]) * 8;
 #pragma GCC unroll 8
-        for (std::size_t k = 0; k < Rows; ++k) {
+        for (std::size_t k = firstWindow; k < Rows; ++k) {
             const VectorShares shares = SharesOf<4>(tables[k] + db, tables[k] + dg, tables[k] + dr);
             const __m128i words = AddShares(windows[k].words, shares.addLow, shares.subtractLow);
             if (k != 0) {
@@ -219,12 +220,23 @@ template <std::size_t Count, bool Reversed, std::size_t Rows>
             const __m128i entering = _mm_cvtsi32_si128(static_cast<int>(targets[k][x + 4 * direction]));
             windows[k].words = _mm_or_si128(_mm_srli_si128(words, 4), _mm_slli_si128(entering, 12));
         }
-        word = next;
+        current = next;
     }
     const std::ptrdiff_t end = first + direction * width;
-    for (std::size_t k = 0; k < Rows; ++k) {
+    for (std::size_t k = firstWindow; k < Rows; ++k) {
         StoreWindow<direction>(windows[k].words, targets[k] + end);
     }
+}
+
+// Whether a window row's shares all land in its first column.
+inline bool OnlyFirstColumn(const WindowRow& row) {
+    const auto width = static_cast<std::size_t>(row.width);
+    for (std::size_t i = 0; i < row.forward.size(); ++i) {
+        if (i % width != 0 && row.forward[i] != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 template <class Match, std::size_t Count, std::size_t Rows, bool Carry>
@@ -241,11 +253,21 @@ void SlidingPass(PaddedPicture& padded, const MatchPlan<Count>& plan, const std:
     }
     if constexpr (Carry && std::is_same_v<Match, Avx2Match>) {
         const auto next = std::make_unique<NextShares<Count>>(plan.channels, rows[0]);
+        const EntryLanes<Count> entries(plan.channels.data());
+        const bool lone = OnlyFirstColumn(rows[0]);
         for (int y = 0; y < padded.height; ++y) {
-            if (serpentine && (y % 2) == 1) {
-                CarriedRowPassAvx2<Count, true, Rows>(padded.Row(y), padded.width, plan, *next, reversed);
+            BufferWord* const line = padded.Row(y);
+            const bool back = serpentine && (y % 2) == 1;
+            if (lone) {
+                back ? CarriedRowPassAvx2<Count, true, Rows, true>(line, padded.width, plan, *next, entries,
+                                                                   reversed)
+                     : CarriedRowPassAvx2<Count, false, Rows, true>(line, padded.width, plan, *next, entries,
+                                                                    forward);
             } else {
-                CarriedRowPassAvx2<Count, false, Rows>(padded.Row(y), padded.width, plan, *next, forward);
+                back ? CarriedRowPassAvx2<Count, true, Rows, false>(line, padded.width, plan, *next, entries,
+                                                                    reversed)
+                     : CarriedRowPassAvx2<Count, false, Rows, false>(line, padded.width, plan, *next, entries,
+                                                                     forward);
             }
         }
         return;

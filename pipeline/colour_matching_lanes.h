@@ -1,0 +1,116 @@
+// Matching a buffer word held in a register against four or eight palette entries,
+// worked out with AVX2 arithmetic rather than table look-ups. The remapping passes
+// carry each pixel's word to the next in a register; matching it there keeps the
+// move to a general register and the table loads off the chain from pixel to pixel.
+// The keys are those of PaletteKeys: 8 x distance + entry, so that the smallest names
+// the nearest entry and, of equals, the earliest.
+#pragma once
+
+#include "pipeline/colour_matching.h"
+
+#include <array>
+#include <cstddef>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+
+namespace remap_detail {
+
+// The entries four to a register (entries 0-3, then 4-7), with what the distance
+// needs of them: each channel, 1024 + red and 1535 - red (so that 512 + mean red and
+// 767 - mean red are each one add and one shift), and the entry's number.
+template <std::size_t Count> struct EntryLanes {
+    static_assert(Count == 4 || Count == 8);
+    static constexpr std::size_t kHalves = Count / 4;
+    std::array<std::array<std::int32_t, 4>, kHalves> red{};
+    std::array<std::array<std::int32_t, 4>, kHalves> green{};
+    std::array<std::array<std::int32_t, 4>, kHalves> blue{};
+    std::array<std::array<std::int32_t, 4>, kHalves> redWeight{};
+    std::array<std::array<std::int32_t, 4>, kHalves> blueWeight{};
+    std::array<std::array<std::int32_t, 4>, kHalves> number{};
+
+    explicit EntryLanes(const Channels* entries) {
+        for (std::size_t i = 0; i < Count; ++i) {
+            const Channels& e = entries[i];
+            red[i / 4][i % 4] = e.red;
+            green[i / 4][i % 4] = e.green;
+            blue[i / 4][i % 4] = e.blue;
+            redWeight[i / 4][i % 4] = 1024 + e.red;
+            blueWeight[i / 4][i % 4] = 1535 - e.red;
+            number[i / 4][i % 4] = static_cast<std::int32_t>(i);
+        }
+    }
+};
+
+// The entries of one half as registers, loaded once per row.
+struct EntryHalf {
+    __m128i red;
+    __m128i green;
+    __m128i blue;
+    __m128i redWeight;
+    __m128i blueWeight;
+    __m128i number;
+};
+
+template <std::size_t Count>
+[[gnu::target("avx2"), gnu::always_inline]] inline EntryHalf HalfOf(const EntryLanes<Count>& lanes,
+                                                                    std::size_t half) {
+    const auto load = [](const std::array<std::int32_t, 4>& values) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(values.data()));
+    };
+    return {load(lanes.red[half]),       load(lanes.green[half]),      load(lanes.blue[half]),
+            load(lanes.redWeight[half]), load(lanes.blueWeight[half]), load(lanes.number[half])};
+}
+
+// The keys of four entries for the channels r, g and b, each in every lane.
+// The products of the weights and the squares stay below 2^26, and the red and blue
+// terms are 8 x (product / 256) rounded down, as WeightedDistance has them.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i KeysOf(__m128i r, __m128i g, __m128i b,
+                                                                  const EntryHalf& e) {
+    const __m128i dr = _mm_sub_epi32(r, e.red);
+    const __m128i dg = _mm_sub_epi32(g, e.green);
+    const __m128i db = _mm_sub_epi32(b, e.blue);
+    const __m128i redWeight = _mm_srli_epi32(_mm_add_epi32(r, e.redWeight), 1);
+    const __m128i blueWeight = _mm_srli_epi32(_mm_sub_epi32(e.blueWeight, r), 1);
+    const __m128i eighths = _mm_set1_epi32(~7);
+    const __m128i redTerm =
+        _mm_and_si128(_mm_srli_epi32(_mm_mullo_epi32(redWeight, _mm_mullo_epi32(dr, dr)), 5), eighths);
+    const __m128i blueTerm =
+        _mm_and_si128(_mm_srli_epi32(_mm_mullo_epi32(blueWeight, _mm_mullo_epi32(db, db)), 5), eighths);
+    const __m128i greenTerm = _mm_add_epi32(_mm_slli_epi32(_mm_mullo_epi32(dg, dg), 5), e.number);
+    return _mm_add_epi32(_mm_add_epi32(redTerm, blueTerm), greenTerm);
+}
+
+// The smallest key in every lane, for a word that is in every lane of `word`.
+template <std::size_t Count>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i
+NearestKeyOfWord(__m128i word, const std::array<EntryHalf, Count / 4>& halves) {
+    const __m128i r =
+        _mm_shuffle_epi8(word, _mm_setr_epi8(2, -1, -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1));
+    const __m128i g =
+        _mm_shuffle_epi8(word, _mm_setr_epi8(1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1));
+    const __m128i b = _mm_and_si128(word, _mm_set1_epi32(0xFF));
+    __m128i key = KeysOf(r, g, b, halves[0]);
+    if constexpr (Count == 8) {
+        key = _mm_min_epi32(key, KeysOf(r, g, b, halves[1]));
+    }
+    key = _mm_min_epi32(key, _mm_shuffle_epi32(key, 0x4E));
+    return _mm_min_epi32(key, _mm_shuffle_epi32(key, 0xB1));
+}
+
+// Of one word per entry (entries 0-3 in `low`, 4-7 in `high`), the one `key` names,
+// in every lane.
+template <std::size_t Count>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i PickByKey(__m128i low, __m128i high, __m128i key) {
+    const __m128 fromLow = _mm_permutevar_ps(_mm_castsi128_ps(low), key);
+    if constexpr (Count == 4) {
+        return _mm_castps_si128(fromLow);
+    } else {
+        const __m128 fromHigh = _mm_permutevar_ps(_mm_castsi128_ps(high), key);
+        // Entry numbers 4-7 have bit 2 set; moved to the sign bit it picks the high half.
+        return _mm_castps_si128(_mm_blendv_ps(fromLow, fromHigh, _mm_castsi128_ps(_mm_slli_epi32(key, 29))));
+    }
+}
+
+} // namespace remap_detail
+#endif
