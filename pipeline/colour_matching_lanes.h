@@ -2,8 +2,9 @@
 // worked out with AVX2 arithmetic rather than table look-ups. The remapping passes
 // carry each pixel's word to the next in a register; matching it there keeps the
 // move to a general register and the table loads off the chain from pixel to pixel.
-// The keys are those of PaletteKeys: 8 x distance + entry, so that the smallest names
-// the nearest entry and, of equals, the earliest.
+// As with PaletteKeys, each entry's key is its distance scaled up with the entry's
+// number added, so that the smallest names the nearest entry and, of equals, the
+// earliest.
 #pragma once
 
 #include "pipeline/colour_matching.h"
@@ -62,9 +63,10 @@ template <std::size_t Count>
             load(lanes.redWeight[half]), load(lanes.blueWeight[half]), load(lanes.number[half])};
 }
 
-// The keys of four entries for the channels r, g and b, each in every lane.
-// The products of the weights and the squares stay below 2^26, and the red and blue
-// terms are 8 x (product / 256) rounded down, as WeightedDistance has them.
+// The keys of four entries for the channels r, g and b, each in every lane, here as
+// 256 x distance + entry. The products of the weights and the squares stay below
+// 2^26; with their lowest eight bits cleared they are the red and blue terms, rounded
+// down as WeightedDistance has them, times 256.
 [[gnu::target("avx2"), gnu::always_inline]] inline __m128i KeysOf(__m128i r, __m128i g, __m128i b,
                                                                   const EntryHalf& e) {
     const __m128i dr = _mm_sub_epi32(r, e.red);
@@ -72,27 +74,34 @@ template <std::size_t Count>
     const __m128i db = _mm_sub_epi32(b, e.blue);
     const __m128i redWeight = _mm_srli_epi32(_mm_add_epi32(r, e.redWeight), 1);
     const __m128i blueWeight = _mm_srli_epi32(_mm_sub_epi32(e.blueWeight, r), 1);
-    const __m128i eighths = _mm_set1_epi32(~7);
-    const __m128i redTerm =
-        _mm_and_si128(_mm_srli_epi32(_mm_mullo_epi32(redWeight, _mm_mullo_epi32(dr, dr)), 5), eighths);
-    const __m128i blueTerm =
-        _mm_and_si128(_mm_srli_epi32(_mm_mullo_epi32(blueWeight, _mm_mullo_epi32(db, db)), 5), eighths);
-    const __m128i greenTerm = _mm_add_epi32(_mm_slli_epi32(_mm_mullo_epi32(dg, dg), 5), e.number);
+    const __m128i whole = _mm_set1_epi32(~0xFF);
+    const __m128i redTerm = _mm_and_si128(_mm_mullo_epi32(redWeight, _mm_mullo_epi32(dr, dr)), whole);
+    const __m128i blueTerm = _mm_and_si128(_mm_mullo_epi32(blueWeight, _mm_mullo_epi32(db, db)), whole);
+    const __m128i greenTerm = _mm_add_epi32(_mm_slli_epi32(_mm_mullo_epi32(dg, dg), 10), e.number);
     return _mm_add_epi32(_mm_add_epi32(redTerm, blueTerm), greenTerm);
 }
 
-// The smallest key in every lane, for a word that is in every lane of `word`.
+// Words split into their channels, one word to a lane.
+struct SplitWords {
+    __m128i red;
+    __m128i green;
+    __m128i blue;
+};
+
+[[gnu::target("avx2"), gnu::always_inline]] inline SplitWords SplitChannels(__m128i words) {
+    return {
+        _mm_shuffle_epi8(words, _mm_setr_epi8(2, -1, -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1)),
+        _mm_shuffle_epi8(words, _mm_setr_epi8(1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1)),
+        _mm_and_si128(words, _mm_set1_epi32(0xFF))};
+}
+
+// The smallest key in every lane, for channels that are each in every lane.
 template <std::size_t Count>
 [[gnu::target("avx2"), gnu::always_inline]] inline __m128i
-NearestKeyOfWord(__m128i word, const std::array<EntryHalf, Count / 4>& halves) {
-    const __m128i r =
-        _mm_shuffle_epi8(word, _mm_setr_epi8(2, -1, -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1));
-    const __m128i g =
-        _mm_shuffle_epi8(word, _mm_setr_epi8(1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1));
-    const __m128i b = _mm_and_si128(word, _mm_set1_epi32(0xFF));
-    __m128i key = KeysOf(r, g, b, halves[0]);
+NearestKeyOf(const SplitWords& channels, const std::array<EntryHalf, Count / 4>& halves) {
+    __m128i key = KeysOf(channels.red, channels.green, channels.blue, halves[0]);
     if constexpr (Count == 8) {
-        key = _mm_min_epi32(key, KeysOf(r, g, b, halves[1]));
+        key = _mm_min_epi32(key, KeysOf(channels.red, channels.green, channels.blue, halves[1]));
     }
     key = _mm_min_epi32(key, _mm_shuffle_epi32(key, 0x4E));
     return _mm_min_epi32(key, _mm_shuffle_epi32(key, 0xB1));

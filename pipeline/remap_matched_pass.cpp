@@ -188,22 +188,30 @@ template <std::size_t Count, bool Reversed, std::size_t Rows, bool Lone>
     for (std::size_t h = 0; h < halves.size(); ++h) {
         halves[h] = HalfOf(entries, h);
     }
+    // The current pixel's word and its channels, each in every lane.
     __m128i current = _mm_set1_epi32(static_cast<int>(line[first]));
+    SplitWords channels = SplitChannels(current);
     for (std::ptrdiff_t step = 0; step < width; ++step) {
         const std::ptrdiff_t x = Reversed ? width - 1 - step : step;
         const auto word = static_cast<BufferWord>(_mm_cvtsi128_si32(current));
         const unsigned blue = word & 0xFFu;
         const unsigned green = (word >> 8) & 0xFFu;
         const unsigned red = (word >> 16) & 0xFFu;
-        const __m128i key = NearestKeyOfWord<Count>(current, halves);
-        // The next pixel as it stands, in every lane, and its word for each entry.
+        const __m128i key = NearestKeyOf<Count>(channels, halves);
+        // The next pixel as it stands, in every lane, and its word for each entry, also
+        // split into channels so that the pick gives them ready for the next match.
         const __m128i ahead = Lone ? _mm_set1_epi32(static_cast<int>(line[x + direction]))
                                    : _mm_shuffle_epi32(windows[0].words, 0);
         const VectorShares candidates = SharesOf<static_cast<int>(Count)>(
             nextBlue + blue * 2 * Count, nextGreen + green * 2 * Count, nextRed + red * 2 * Count);
         const __m128i low = AddShares(ahead, candidates.addLow, candidates.subtractLow);
         const __m128i high = Count == 4 ? low : AddShares(ahead, candidates.addHigh, candidates.subtractHigh);
-        const __m128i next = PickByKey<Count>(low, high, key);
+        const SplitWords lowChannels = SplitChannels(low);
+        const SplitWords highChannels = Count == 4 ? lowChannels : SplitChannels(high);
+        current = PickByKey<Count>(low, high, key);
+        channels = {PickByKey<Count>(lowChannels.red, highChannels.red, key),
+                    PickByKey<Count>(lowChannels.green, highChannels.green, key),
+                    PickByKey<Count>(lowChannels.blue, highChannels.blue, key)};
         const auto nearest = static_cast<std::size_t>(_mm_cvtsi128_si32(key)) & 7u;
         line[x] = plan.words[nearest];
         const auto& offset = plan.offsets[nearest];
@@ -220,7 +228,6 @@ template <std::size_t Count, bool Reversed, std::size_t Rows, bool Lone>
             const __m128i entering = _mm_cvtsi32_si128(static_cast<int>(targets[k][x + 4 * direction]));
             windows[k].words = _mm_or_si128(_mm_srli_si128(words, 4), _mm_slli_si128(entering, 12));
         }
-        current = next;
     }
     const std::ptrdiff_t end = first + direction * width;
     for (std::size_t k = firstWindow; k < Rows; ++k) {
