@@ -107,6 +107,61 @@ NearestKeyOf(const SplitWords& channels, const std::array<EntryHalf, Count / 4>&
     return _mm_min_epi32(key, _mm_shuffle_epi32(key, 0xB1));
 }
 
+// Eight entries to an AVX2 register, and eight words split into their channels.
+struct EightEntries {
+    __m256i red;
+    __m256i green;
+    __m256i blue;
+    __m256i redWeight;
+    __m256i blueWeight;
+    __m256i number;
+};
+struct EightSplitWords {
+    __m256i red;
+    __m256i green;
+    __m256i blue;
+};
+
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i
+LoadEight(const std::array<std::int32_t, 4>* halves) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(halves->data()));
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline EightEntries EightOf(const EntryLanes<8>& lanes) {
+    return {LoadEight(lanes.red.data()),        LoadEight(lanes.green.data()),
+            LoadEight(lanes.blue.data()),       LoadEight(lanes.redWeight.data()),
+            LoadEight(lanes.blueWeight.data()), LoadEight(lanes.number.data())};
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline EightSplitWords SplitEight(__m256i words) {
+    const __m256i red = _mm256_setr_epi8(2, -1, -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1, 2, -1,
+                                         -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1);
+    const __m256i green = _mm256_setr_epi8(1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1, 1, -1,
+                                           -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1);
+    return {_mm256_shuffle_epi8(words, red), _mm256_shuffle_epi8(words, green),
+            _mm256_and_si256(words, _mm256_set1_epi32(0xFF))};
+}
+
+// The keys of eight entries as KeysOf has them, the smallest in every lane.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i NearestKeyOfEight(const EightSplitWords& c,
+                                                                             const EightEntries& e) {
+    const __m256i dr = _mm256_sub_epi32(c.red, e.red);
+    const __m256i dg = _mm256_sub_epi32(c.green, e.green);
+    const __m256i db = _mm256_sub_epi32(c.blue, e.blue);
+    const __m256i redWeight = _mm256_srli_epi32(_mm256_add_epi32(c.red, e.redWeight), 1);
+    const __m256i blueWeight = _mm256_srli_epi32(_mm256_sub_epi32(e.blueWeight, c.red), 1);
+    const __m256i whole = _mm256_set1_epi32(~0xFF);
+    const __m256i redTerm =
+        _mm256_and_si256(_mm256_mullo_epi32(redWeight, _mm256_mullo_epi32(dr, dr)), whole);
+    const __m256i blueTerm =
+        _mm256_and_si256(_mm256_mullo_epi32(blueWeight, _mm256_mullo_epi32(db, db)), whole);
+    const __m256i greenTerm = _mm256_add_epi32(_mm256_slli_epi32(_mm256_mullo_epi32(dg, dg), 10), e.number);
+    __m256i key = _mm256_add_epi32(_mm256_add_epi32(redTerm, blueTerm), greenTerm);
+    key = _mm256_min_epi32(key, _mm256_shuffle_epi32(key, 0x4E));
+    key = _mm256_min_epi32(key, _mm256_shuffle_epi32(key, 0xB1));
+    return _mm256_min_epi32(key, _mm256_permute4x64_epi64(key, 0x4E));
+}
+
 // Of one word per entry (entries 0-3 in `low`, 4-7 in `high`), the one `key` names,
 // in every lane.
 template <std::size_t Count>

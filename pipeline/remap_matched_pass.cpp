@@ -191,13 +191,25 @@ template <std::size_t Count, bool Reversed, std::size_t Rows, bool Lone>
     // The current pixel's word and its channels, each in every lane.
     __m128i current = _mm_set1_epi32(static_cast<int>(line[first]));
     SplitWords channels = SplitChannels(current);
+    [[maybe_unused]] EightEntries eight{};
+    if constexpr (Count == 8) {
+        eight = EightOf(entries);
+    }
+    [[maybe_unused]] EightSplitWords eightChannels = SplitEight(_mm256_broadcastd_epi32(current));
     for (std::ptrdiff_t step = 0; step < width; ++step) {
         const std::ptrdiff_t x = Reversed ? width - 1 - step : step;
         const auto word = static_cast<BufferWord>(_mm_cvtsi128_si32(current));
         const unsigned blue = word & 0xFFu;
         const unsigned green = (word >> 8) & 0xFFu;
         const unsigned red = (word >> 16) & 0xFFu;
-        const __m128i key = NearestKeyOf<Count>(channels, halves);
+        __m256i eightKey{};
+        __m128i key{};
+        if constexpr (Count == 8) {
+            eightKey = NearestKeyOfEight(eightChannels, eight);
+            key = _mm256_castsi256_si128(eightKey);
+        } else {
+            key = NearestKeyOf<Count>(channels, halves);
+        }
         // The next pixel as it stands, in every lane, and its word for each entry, also
         // split into channels so that the pick gives them ready for the next match.
         const __m128i ahead = Lone ? _mm_set1_epi32(static_cast<int>(line[x + direction]))
@@ -205,13 +217,21 @@ template <std::size_t Count, bool Reversed, std::size_t Rows, bool Lone>
         const VectorShares candidates = SharesOf<static_cast<int>(Count)>(
             nextBlue + blue * 2 * Count, nextGreen + green * 2 * Count, nextRed + red * 2 * Count);
         const __m128i low = AddShares(ahead, candidates.addLow, candidates.subtractLow);
-        const __m128i high = Count == 4 ? low : AddShares(ahead, candidates.addHigh, candidates.subtractHigh);
-        const SplitWords lowChannels = SplitChannels(low);
-        const SplitWords highChannels = Count == 4 ? lowChannels : SplitChannels(high);
-        current = PickByKey<Count>(low, high, key);
-        channels = {PickByKey<Count>(lowChannels.red, highChannels.red, key),
-                    PickByKey<Count>(lowChannels.green, highChannels.green, key),
-                    PickByKey<Count>(lowChannels.blue, highChannels.blue, key)};
+        if constexpr (Count == 8) {
+            const __m128i high = AddShares(ahead, candidates.addHigh, candidates.subtractHigh);
+            const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+            const EightSplitWords split = SplitEight(words);
+            current = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(words, eightKey));
+            eightChannels = {_mm256_permutevar8x32_epi32(split.red, eightKey),
+                             _mm256_permutevar8x32_epi32(split.green, eightKey),
+                             _mm256_permutevar8x32_epi32(split.blue, eightKey)};
+        } else {
+            const SplitWords split = SplitChannels(low);
+            current = PickByKey<Count>(low, low, key);
+            channels = {PickByKey<Count>(split.red, split.red, key),
+                        PickByKey<Count>(split.green, split.green, key),
+                        PickByKey<Count>(split.blue, split.blue, key)};
+        }
         const auto nearest = static_cast<std::size_t>(_mm_cvtsi128_si32(key)) & 7u;
         line[x] = plan.words[nearest];
         const auto& offset = plan.offsets[nearest];
