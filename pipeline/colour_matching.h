@@ -214,11 +214,10 @@ template <std::size_t Count>
     return static_cast<std::size_t>(_mm_cvtsi128_si32(key)) & 7u;
 }
 
-// The same with AVX2, as the smallest key in every lane; callable only where the
-// processor has it, from code built for it.
+// The same with AVX2; callable only where the processor has it, from code built for it.
 template <std::size_t Count>
-[[gnu::target("avx2"), gnu::always_inline]] inline __m128i
-NearestKeyAvx2(const PaletteKeys<Count>& keys, unsigned r, unsigned g, unsigned b) {
+[[gnu::target("avx2")]] inline std::size_t NearestIndexAvx2(const PaletteKeys<Count>& keys, unsigned r,
+                                                            unsigned g, unsigned b) {
     // No lambdas here: they would not be built for AVX2.
     __m128i key;
     if constexpr (Count == 8) {
@@ -240,13 +239,8 @@ NearestKeyAvx2(const PaletteKeys<Count>& keys, unsigned r, unsigned g, unsigned 
             _mm_slli_epi32(_mm_srli_epi32(product, 8), 3));
     }
     key = _mm_min_epi32(key, _mm_shuffle_epi32(key, 0x4E));
-    return _mm_min_epi32(key, _mm_shuffle_epi32(key, 0xB1));
-}
-
-template <std::size_t Count>
-[[gnu::target("avx2")]] inline std::size_t NearestIndexAvx2(const PaletteKeys<Count>& keys, unsigned r,
-                                                            unsigned g, unsigned b) {
-    return static_cast<std::size_t>(_mm_cvtsi128_si32(NearestKeyAvx2<Count>(keys, r, g, b))) & 7u;
+    key = _mm_min_epi32(key, _mm_shuffle_epi32(key, 0xB1));
+    return static_cast<std::size_t>(_mm_cvtsi128_si32(key)) & 7u;
 }
 #endif
 

@@ -2,7 +2,7 @@
 // entry matched at once (see PaletteKeys), with SSE2 or, where the processor has it,
 // AVX2, chosen at run time.
 #include "pipeline/colour_matching.h"
-#include "pipeline/colour_matching_lanes.h"
+#include "pipeline/remap_carried_pass.h"
 #include "pipeline/remap_padded_picture.h"
 #include "pipeline/remap_passes.h"
 #include "pipeline/remap_shares.h"
@@ -139,133 +139,6 @@ void SlidingRowPass(BufferWord* line, int width, const MatchPlan<Count>& plan, s
     }
 }
 
-// Per channel value (blue, green, red), the share of the current row's first window
-// column, the next pixel, for each entry: Count bytes to add, then Count to take away.
-template <std::size_t Count> struct NextShares {
-    NextShares(const std::array<Channels, 8>& entries, const WindowRow& row) {
-        for (std::size_t j = 0; j < Count; ++j) {
-            const int channels[3] = {entries[j].blue, entries[j].green, entries[j].red};
-            for (std::size_t c = 0; c < 3; ++c) {
-                for (int v = 0; v < 256; ++v) {
-                    const std::uint8_t* shares = &row.forward[DifferenceIndex(v - channels[c]) * 8];
-                    bytes[c][static_cast<std::size_t>(v)][j] = shares[0];
-                    bytes[c][static_cast<std::size_t>(v)][Count + j] = shares[4];
-                }
-            }
-        }
-    }
-    alignas(16) std::array<std::array<std::array<std::uint8_t, 2 * Count>, 256>, 3> bytes{};
-};
-
-// The sliding pass with the next pixel carried, with AVX2. While the current pixel is
-// matched, the next pixel's word is worked out for every entry, and the match only
-// picks one of them: the share tables and the saturating add are off the chain from
-// one pixel to the next. When the current row's only share goes to the next pixel
-// (Lone), that row needs no window: the next pixel's word is read as it stands.
-template <std::size_t Count, bool Reversed, std::size_t Rows, bool Lone>
-[[gnu::target("avx2")]] void CarriedRowPassAvx2(BufferWord* line, int width, const MatchPlan<Count>& plan,
-                                                const NextShares<Count>& nextShares,
-                                                const EntryLanes<Count>& entries,
-                                                std::span<const Lane> lanes) {
-    constexpr std::ptrdiff_t direction = Reversed ? -1 : 1;
-    const std::ptrdiff_t first = Reversed ? width - 1 : 0;
-    std::array<BufferWord*, Rows> targets{};
-    std::array<const std::uint8_t*, Rows> tables{};
-    struct Window {
-        __m128i words;
-    };
-    std::array<Window, Rows> windows{};
-    constexpr std::size_t firstWindow = Lone ? 1 : 0;
-    for (std::size_t k = firstWindow; k < Rows; ++k) {
-        targets[k] = line + lanes[k].offset;
-        tables[k] = lanes[k].table;
-        windows[k].words = LoadWindow<direction>(targets[k] + first);
-    }
-    const std::uint8_t* const nextBlue = nextShares.bytes[0][0].data();
-    const std::uint8_t* const nextGreen = nextShares.bytes[1][0].data();
-    const std::uint8_t* const nextRed = nextShares.bytes[2][0].data();
-    std::array<EntryHalf, Count / 4> halves{};
-    for (std::size_t h = 0; h < halves.size(); ++h) {
-        halves[h] = HalfOf(entries, h);
-    }
-    // The current pixel's word and its channels, each in every lane.
-    __m128i current = _mm_set1_epi32(static_cast<int>(line[first]));
-    SplitWords channels = SplitChannels(current);
-    [[maybe_unused]] EightEntries eight{};
-    if constexpr (Count == 8) {
-        eight = EightOf(entries);
-    }
-    [[maybe_unused]] EightSplitWords eightChannels = SplitEight(_mm256_broadcastd_epi32(current));
-    for (std::ptrdiff_t step = 0; step < width; ++step) {
-        const std::ptrdiff_t x = Reversed ? width - 1 - step : step;
-        const auto word = static_cast<BufferWord>(_mm_cvtsi128_si32(current));
-        const unsigned blue = word & 0xFFu;
-        const unsigned green = (word >> 8) & 0xFFu;
-        const unsigned red = (word >> 16) & 0xFFu;
-        __m256i eightKey{};
-        __m128i key{};
-        if constexpr (Count == 8) {
-            eightKey = NearestKeyOfEight(eightChannels, eight);
-            key = _mm256_castsi256_si128(eightKey);
-        } else {
-            key = NearestKeyOf<Count>(channels, halves);
-        }
-        // The next pixel as it stands, in every lane, and its word for each entry, also
-        // split into channels so that the pick gives them ready for the next match.
-        const __m128i ahead = Lone ? _mm_set1_epi32(static_cast<int>(line[x + direction]))
-                                   : _mm_shuffle_epi32(windows[0].words, 0);
-        const VectorShares candidates = SharesOf<static_cast<int>(Count)>(
-            nextBlue + blue * 2 * Count, nextGreen + green * 2 * Count, nextRed + red * 2 * Count);
-        const __m128i low = AddShares(ahead, candidates.addLow, candidates.subtractLow);
-        if constexpr (Count == 8) {
-            const __m128i high = AddShares(ahead, candidates.addHigh, candidates.subtractHigh);
-            const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
-            const EightSplitWords split = SplitEight(words);
-            current = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(words, eightKey));
-            eightChannels = {_mm256_permutevar8x32_epi32(split.red, eightKey),
-                             _mm256_permutevar8x32_epi32(split.green, eightKey),
-                             _mm256_permutevar8x32_epi32(split.blue, eightKey)};
-        } else {
-            const SplitWords split = SplitChannels(low);
-            current = PickByKey<Count>(low, low, key);
-            channels = {PickByKey<Count>(split.red, split.red, key),
-                        PickByKey<Count>(split.green, split.green, key),
-                        PickByKey<Count>(split.blue, split.blue, key)};
-        }
-        const auto nearest = static_cast<std::size_t>(_mm_cvtsi128_si32(key)) & 7u;
-        line[x] = plan.words[nearest];
-        const auto& offset = plan.offsets[nearest];
-        const std::size_t db = (blue + offset[0]) * 8;
-        const std::size_t dg = (green + offset[1]) * 8;
-        const std::size_t dr = (red + offset[2]) * 8;
-#pragma GCC unroll 8
-        for (std::size_t k = firstWindow; k < Rows; ++k) {
-            const VectorShares shares = SharesOf<4>(tables[k] + db, tables[k] + dg, tables[k] + dr);
-            const __m128i words = AddShares(windows[k].words, shares.addLow, shares.subtractLow);
-            if (k != 0) {
-                targets[k][x] = static_cast<BufferWord>(_mm_cvtsi128_si32(words));
-            }
-            const __m128i entering = _mm_cvtsi32_si128(static_cast<int>(targets[k][x + 4 * direction]));
-            windows[k].words = _mm_or_si128(_mm_srli_si128(words, 4), _mm_slli_si128(entering, 12));
-        }
-    }
-    const std::ptrdiff_t end = first + direction * width;
-    for (std::size_t k = firstWindow; k < Rows; ++k) {
-        StoreWindow<direction>(windows[k].words, targets[k] + end);
-    }
-}
-
-// Whether a window row's shares all land in its first column.
-inline bool OnlyFirstColumn(const WindowRow& row) {
-    const auto width = static_cast<std::size_t>(row.width);
-    for (std::size_t i = 0; i < row.forward.size(); ++i) {
-        if (i % width != 0 && row.forward[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 template <class Match, std::size_t Count, std::size_t Rows, bool Carry>
 void SlidingPass(PaddedPicture& padded, const MatchPlan<Count>& plan, const std::vector<WindowRow>& rows,
                  bool serpentine) {
@@ -279,24 +152,7 @@ void SlidingPass(PaddedPicture& padded, const MatchPlan<Count>& plan, const std:
         reversed[k] = {down - row.forwardStart, row.forward.data(), false};
     }
     if constexpr (Carry && std::is_same_v<Match, Avx2Match>) {
-        const auto next = std::make_unique<NextShares<Count>>(plan.channels, rows[0]);
-        const EntryLanes<Count> entries(plan.channels.data());
-        const bool lone = OnlyFirstColumn(rows[0]);
-        for (int y = 0; y < padded.height; ++y) {
-            BufferWord* const line = padded.Row(y);
-            const bool back = serpentine && (y % 2) == 1;
-            if (lone) {
-                back ? CarriedRowPassAvx2<Count, true, Rows, true>(line, padded.width, plan, *next, entries,
-                                                                   reversed)
-                     : CarriedRowPassAvx2<Count, false, Rows, true>(line, padded.width, plan, *next, entries,
-                                                                    forward);
-            } else {
-                back ? CarriedRowPassAvx2<Count, true, Rows, false>(line, padded.width, plan, *next, entries,
-                                                                    reversed)
-                     : CarriedRowPassAvx2<Count, false, Rows, false>(line, padded.width, plan, *next, entries,
-                                                                     forward);
-            }
-        }
+        CarriedPassAvx2<Count, Rows>(padded, plan.channels.data(), rows, forward, reversed, serpentine);
         return;
     }
     for (int y = 0; y < padded.height; ++y) {
