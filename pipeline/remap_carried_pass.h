@@ -97,8 +97,9 @@ template <std::size_t Count, bool Reversed, std::size_t Rows, bool Lone>
         // The next pixel as it stands, in every lane, and its word for each entry.
         const __m128i ahead = Lone ? _mm_set1_epi32(static_cast<int>(line[x + direction]))
                                    : _mm_shuffle_epi32(windows[0].words, 0);
+        constexpr std::size_t valueBytes = 2 * Count;
         const VectorShares candidates = SharesOf<static_cast<int>(Count)>(
-            nextBlue + blue * 2 * Count, nextGreen + green * 2 * Count, nextRed + red * 2 * Count);
+            nextBlue + blue * valueBytes, nextGreen + green * valueBytes, nextRed + red * valueBytes);
         const __m128i low = AddShares(ahead, candidates.addLow, candidates.subtractLow);
         std::size_t nearest = 0;
         if constexpr (Count == 4) {
