@@ -2,6 +2,7 @@
 // entry matched at once (see PaletteKeys), with SSE2 or, where the processor has it,
 // AVX2, chosen at run time.
 #include "pipeline/colour_matching.h"
+#include "pipeline/remap_carried_pass.h"
 #include "pipeline/remap_padded_picture.h"
 #include "pipeline/remap_passes.h"
 #include "pipeline/remap_shares.h"
@@ -14,26 +15,33 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 namespace remap_detail {
 namespace {
 
 template <std::size_t Count> struct MatchPlan {
-    explicit MatchPlan(const std::vector<Channels>& entries) : keys(entries.data()) {
+    // The keys only where the pass matches by table (see CarriedPassAvx2).
+    MatchPlan(const std::vector<Channels>& entries, bool withKeys) {
+        if (withKeys) {
+            keys.emplace(entries.data());
+        }
         for (std::size_t i = 0; i < Count; ++i) {
             const Channels& e = entries[i];
+            channels[i] = e;
             words[i] = WordOf(e.red, e.green, e.blue);
             offsets[i] = {static_cast<unsigned>(kDifferenceOffset - e.blue),
                           static_cast<unsigned>(kDifferenceOffset - e.green),
                           static_cast<unsigned>(kDifferenceOffset - e.red)};
         }
     }
-    PaletteKeys<Count> keys;
+    std::optional<PaletteKeys<Count>> keys;
     // Per entry: its word, and what turns a channel value into its row of the window
     // tables (the difference offset less the entry's channel: blue, green, red).
     std::array<BufferWord, 8> words{};
     std::array<std::array<unsigned, 3>, 8> offsets{};
+    std::array<Channels, 8> channels{};
 };
 
 #if defined(__SSE2__)
@@ -62,7 +70,7 @@ void MatchedRowPass(BufferWord* line, int width, const MatchPlan<Count>& plan, s
         const unsigned blue = word & 0xFFu;
         const unsigned green = (word >> 8) & 0xFFu;
         const unsigned red = (word >> 16) & 0xFFu;
-        const std::size_t nearest = Match::template Nearest<Count>(plan.keys, red, green, blue);
+        const std::size_t nearest = Match::template Nearest<Count>(*plan.keys, red, green, blue);
         line[x] = plan.words[nearest];
         const auto& offset = plan.offsets[nearest];
         const std::size_t db = blue + offset[0];
@@ -107,7 +115,7 @@ void SlidingRowPass(BufferWord* line, int width, const MatchPlan<Count>& plan, s
         const unsigned blue = word & 0xFFu;
         const unsigned green = (word >> 8) & 0xFFu;
         const unsigned red = (word >> 16) & 0xFFu;
-        const std::size_t nearest = Match::template Nearest<Count>(plan.keys, red, green, blue);
+        const std::size_t nearest = Match::template Nearest<Count>(*plan.keys, red, green, blue);
         line[x] = plan.words[nearest];
         const auto& offset = plan.offsets[nearest];
         const std::size_t db = (blue + offset[0]) * 8;
@@ -147,11 +155,15 @@ void SlidingPass(PaddedPicture& padded, const MatchPlan<Count>& plan, const std:
         forward[k] = {down + row.forwardStart, row.forward.data(), false};
         reversed[k] = {down - row.forwardStart, row.forward.data(), false};
     }
-    for (int y = 0; y < padded.height; ++y) {
-        if (serpentine && (y % 2) == 1) {
-            SlidingRowPass<Match, Count, true, Rows, Carry>(padded.Row(y), padded.width, plan, reversed);
-        } else {
-            SlidingRowPass<Match, Count, false, Rows, Carry>(padded.Row(y), padded.width, plan, forward);
+    if constexpr (Carry && std::is_same_v<Match, Avx2Match>) {
+        CarriedPassAvx2<Count, Rows>(padded, plan.channels.data(), rows, forward, reversed, serpentine);
+    } else {
+        for (int y = 0; y < padded.height; ++y) {
+            if (serpentine && (y % 2) == 1) {
+                SlidingRowPass<Match, Count, true, Rows, Carry>(padded.Row(y), padded.width, plan, reversed);
+            } else {
+                SlidingRowPass<Match, Count, false, Rows, Carry>(padded.Row(y), padded.width, plan, forward);
+            }
         }
     }
 }
@@ -183,12 +195,14 @@ void MatchedPass(PaddedPicture& padded, const MatchPlan<Count>& plan, const std:
 template <class Match, std::size_t Count>
 void MatchedPassFor(PaddedPicture& padded, const std::vector<Channels>& entries,
                     const std::vector<WindowRow>& rows, bool serpentine) {
-    const auto plan = std::make_unique<MatchPlan<Count>>(entries);
     // The current row's window must lie wholly ahead of the pixel: one reaching back
     // would add to words already matched, which the registers do not hold.
     const bool narrow =
         std::all_of(rows.begin(), rows.end(), [](const WindowRow& row) { return row.width == 4; }) &&
         (rows.empty() || rows[0].dy != 0 || rows[0].forwardStart >= 1);
+    const bool carried = std::is_same_v<Match, Avx2Match> && narrow && !rows.empty() && rows.size() <= 3 &&
+                         rows[0].dy == 0 && rows[0].forwardStart == 1;
+    const auto plan = std::make_unique<MatchPlan<Count>>(entries, !carried);
     switch (narrow ? rows.size() : 0) {
     case 1:
         SlidingPassFor<Match, Count, 1>(padded, *plan, rows, serpentine);
