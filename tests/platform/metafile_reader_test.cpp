@@ -1,3 +1,4 @@
+#include "imaging/file_helpers.h"
 #include "imaging/png_reader.h"
 #include "platform/metafile_builders.h"
 #include "platform/metafile_reader.h"
@@ -347,6 +348,22 @@ TEST(MetafileSandbox, ABusyMetafileIsBounded) {
         EXPECT_EQ(picture->width, 640);
     }
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+// Files found by fuzzing the libraries in-process: one makes libemf2svg's text
+// conversion read past a buffer, the others keep libwmf busy for seconds. Through the
+// helper each ends, with a picture or without, within its limits and leaves no process.
+TEST(MetafileSandbox, FilesThatUpsetTheLibrariesEndWithinTheLimits) {
+    const std::filesystem::path malformed = std::filesystem::path(QUILLMORPH_TEST_DATA) / "malformed";
+    for (const char* kind : {"emf", "wmf"}) {
+        for (const auto& path : FilesBelow(malformed / kind)) {
+            const auto started = std::chrono::steady_clock::now();
+            static_cast<void>(std::string(kind) == "emf" ? DecodeEmf(ReadBytes(path))
+                                                         : DecodeWmf(ReadBytes(path)));
+            EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << path;
+            EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << path;
+        }
+    }
 }
 
 } // namespace
