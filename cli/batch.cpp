@@ -1,6 +1,7 @@
 #include "cli/batch.h"
 
 #include "cli/cli_steps.h"
+#include "imaging/process_heap.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
-#include <spawn.h>
 #include <string>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -24,34 +24,39 @@ struct Worker {
     std::size_t input = 0;
 };
 
-// Starts this program on one picture; false with the reason when it cannot be started.
+// Starts a worker for one picture: a copy of this process, made after the settings were
+// applied and the readers registered, so that it only converts. False with the reason
+// when it cannot be started.
 bool StartWorker(const ConvertOptions& o, std::size_t input, const std::string& output, Worker& worker,
                  std::string& reason) {
-    std::vector<std::string> arguments{"quillmorph-cli", "convert", o.inputs[input], output};
-    arguments.insert(arguments.end(), o.passedOptions.begin(), o.passedOptions.end());
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 1);
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
     worker.errors = memfd_create("quillmorph-worker-errors", MFD_CLOEXEC);
     if (worker.errors < 0) {
         reason = std::strerror(errno);
         return false;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, worker.errors, STDERR_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    // The converter never loads Qt, so starting a copy of it is safe in any state.
-    const int error = posix_spawn(&worker.pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
+    // Nothing buffered may be written twice, once by each process.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        reason = std::strerror(errno);
         ::close(worker.errors);
-        reason = std::strerror(error);
         return false;
     }
+    if (pid == 0) {
+        // The program has one thread and has not loaded Qt, so the copy may go on running it.
+        // Its heap moves on to huge pages the parent never touched: writes to shared ones
+        // would be copied a small page at a time.
+        PrepareProcessHeap();
+        const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (::dup2(worker.errors, STDERR_FILENO) < 0 || quiet < 0 || ::dup2(quiet, STDOUT_FILENO) < 0) {
+            ::_exit(kFailed);
+        }
+        const int status = ConvertOneFile(o, o.inputs[input], output);
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
+    worker.pid = pid;
     worker.input = input;
     return true;
 }
@@ -96,6 +101,10 @@ std::string BatchOutputName(const std::string& input, ScreenOutputKind format) {
 }
 
 int ConvertBatch(const ConvertOptions& o) {
+    std::string settingsError;
+    if (!ApplySettings(o, settingsError)) {
+        return UsageError(settingsError);
+    }
     const std::filesystem::path folder(o.outputDir);
     std::vector<std::string> outputs;
     std::map<std::string, std::size_t> claimed;

@@ -11,7 +11,7 @@
 std::string BatchOutputName(const std::string& input, ScreenOutputKind format);
 
 // Converts every input of `options` into options.outputDir, each by a worker process
-// running this program's single-picture convert, at most options.jobs (or one per
+// (a copy of this one, made per picture), at most options.jobs (or one per
 // processor) at a time. Two inputs that would write the same name are a usage error
 // before anything is written. Reports each failure on standard error, a progress line
 // there when it is a terminal, and a summary; the exit status is 1 when any failed.

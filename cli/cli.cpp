@@ -206,6 +206,14 @@ bool ConvertPicture(const ConvertOptions& o, const std::string& input, std::stri
     return true;
 }
 
+int ConvertOneFile(const ConvertOptions& o, const std::string& input, const std::string& output) {
+    std::string reason;
+    if (!ConvertPicture(o, input, reason)) {
+        return Fail(reason);
+    }
+    return WriteScreenPicture(convertedPicture, screenMode, output, o.format, reason) ? 0 : Fail(reason);
+}
+
 namespace {
 
 int Convert(const ConvertOptions& o) {
@@ -219,10 +227,7 @@ int Convert(const ConvertOptions& o) {
     if (!ApplySettings(o, reason)) {
         return UsageError(reason);
     }
-    if (!ConvertPicture(o, o.input, reason)) {
-        return Fail(reason);
-    }
-    return WriteScreenPicture(convertedPicture, screenMode, o.output, o.format, reason) ? 0 : Fail(reason);
+    return ConvertOneFile(o, o.input, o.output);
 }
 
 int WritePicturePng(int picture, const std::string& path) {

@@ -269,12 +269,6 @@ class Parser {
                 }
                 action(value);
                 separatorValues_ += IsSeparator(value) ? 1 : 0;
-                if (name != "--output-dir" && name != "--jobs") {
-                    result_.options.passedOptions.push_back(name);
-                    if (takesValue) {
-                        result_.options.passedOptions.push_back(value);
-                    }
-                }
                 return true;
             });
         option->trigger_on_parse();

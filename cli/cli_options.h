@@ -46,9 +46,6 @@ struct ConvertOptions {
     std::vector<Edit> edits;
     std::string outputDir; // convert: every name is an input, written into this folder
     int jobs = 0;          // worker processes for --output-dir; 0 for one per processor
-    // The options as given, with their values, less --output-dir and --jobs: what each
-    // worker of a batch is given.
-    std::vector<std::string> passedOptions;
 };
 
 struct ParsedCommand {

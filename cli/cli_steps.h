@@ -21,3 +21,7 @@ bool ApplySettings(const ConvertOptions& options, std::string& error);
 // with the settings applied. False with the reason when the picture cannot be read or
 // converted.
 bool ConvertPicture(const ConvertOptions& options, const std::string& input, std::string& reason);
+
+// ConvertPicture, then the converted picture written to `output` in the chosen format;
+// the exit status, with the reason on standard error when it failed.
+int ConvertOneFile(const ConvertOptions& options, const std::string& input, const std::string& output);

@@ -100,13 +100,15 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
     EXPECT_EQ(Parse({"convert", "a", "b", "--bogus", "--strength", "500"}).error, "unknown option '--bogus'");
 }
 
-TEST(CliOptionsTest, BatchWorkersGetTheOptionsAsGivenLessTheBatchOnes) {
+TEST(CliOptionsTest, BatchInputsMayStandAmongTheOptions) {
     const ParsedCommand parsed = Parse(
         {"convert", "a", "--invert", "--output-dir", "out", "--mode=5", "--jobs", "2", "b", "--invert"});
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.inputs, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(parsed.options.passedOptions,
-              (std::vector<std::string>{"--invert", "--mode", "5", "--invert"}));
+    EXPECT_EQ(parsed.options.outputDir, "out");
+    EXPECT_EQ(parsed.options.jobs, 2);
+    EXPECT_EQ(parsed.options.mode, 5);
+    EXPECT_EQ(parsed.options.edits.size(), 2u);
 }
 
 TEST(CliOptionsTest, ReadTakesEditsAndDecodeTakesAMode) {

@@ -319,6 +319,12 @@ TEST_F(CliRunTest, BatchConvertsEachInputAsConvertDoes) {
     EXPECT_EQ(clash.status, 2);
     EXPECT_NE(clash.errors.find("would both be written as"), std::string::npos) << clash.errors;
     EXPECT_FALSE(std::filesystem::exists(folder / "new"));
+    // Settings the mode cannot take stop the batch before any worker starts.
+    const CliRun overfull = Cli({"convert", inputs[0], inputs[1], "--output-dir", (folder / "new").string(),
+                                 "--mode", "1", "--palette", "1,2,3,4,5"});
+    EXPECT_EQ(overfull.status, 2);
+    EXPECT_NE(overfull.errors.find("--palette gives 5 colours"), std::string::npos) << overfull.errors;
+    EXPECT_FALSE(std::filesystem::exists(folder / "new"));
     EXPECT_EQ(Cli({"convert", inputs[0], single, "--jobs", "2"}).status, 2);
 }
 
