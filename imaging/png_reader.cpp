@@ -3,6 +3,7 @@
 #include "imaging/reader_support.h"
 
 #include <algorithm>
+#include <bit>
 #include <csetjmp>
 #include <cstring>
 #include <png.h>
@@ -29,6 +30,8 @@ struct PngSession {
     std::size_t offset = 0;
     png_uint_32 width = 0;
     png_uint_32 height = 0;
+    // Without alpha, libpng writes buffer words itself: blue, green, red and a zero byte.
+    bool rowsAreWords = false;
 };
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
@@ -78,7 +81,14 @@ bool ReadHeader(PngSession& session) {
     if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) {
         png_set_gray_to_rgb(session.png);
     }
-    png_set_add_alpha(session.png, 0xFF, PNG_FILLER_AFTER); // only where the file has no alpha
+    session.rowsAreWords = (colourType & PNG_COLOR_MASK_ALPHA) == 0 &&
+                           png_get_valid(session.png, session.info, PNG_INFO_tRNS) == 0;
+    if (session.rowsAreWords) {
+        png_set_bgr(session.png);
+        png_set_filler(session.png, 0, PNG_FILLER_AFTER);
+    } else {
+        png_set_add_alpha(session.png, 0xFF, PNG_FILLER_AFTER); // only where the file has no alpha
+    }
     png_set_interlace_handling(session.png);
     png_read_update_info(session.png, session.info);
     return png_get_rowbytes(session.png, session.info) == std::size_t{session.width} * 4;
@@ -182,8 +192,8 @@ std::optional<Picture> DecodePng(std::span<const std::uint8_t> file) {
     Picture picture;
     picture.width = static_cast<int>(session.width);
     picture.height = static_cast<int>(session.height);
-    // One word per pixel: libpng writes RGBA bytes into it, then each word is turned
-    // in place into a buffer word, so the picture needs no second buffer.
+    // One word per pixel: libpng writes either buffer words or RGBA bytes into it, which
+    // are turned in place into buffer words, so the picture needs no second buffer.
     picture.pixels.assign(std::size_t{session.width} * session.height, 0);
     std::vector<png_bytep> rows(session.height);
     auto* bytes = reinterpret_cast<std::uint8_t*>(picture.pixels.data());
@@ -193,8 +203,11 @@ std::optional<Picture> DecodePng(std::span<const std::uint8_t> file) {
     if (!ReadRows(session, rows.data())) {
         return std::nullopt;
     }
-    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
-        picture.pixels[i] = CompositeOverBlack(bytes + i * 4);
+    static_assert(std::endian::native == std::endian::little);
+    if (!session.rowsAreWords) {
+        for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+            picture.pixels[i] = CompositeOverBlack(bytes + i * 4);
+        }
     }
     return picture;
 }

@@ -9,6 +9,7 @@
 #include "state/app_state.h"
 #include "state/error_message.h"
 
+#include <array>
 #include <cstdio>
 #include <new>
 
@@ -117,7 +118,21 @@ std::optional<std::vector<std::uint8_t>> EncodeScreenMemory(int picture, int mod
     const int characterRows = (PictureHeight(picture) + 7) / 8;
     const int cells = mode->bytesPerLine;
 
-    // Each pixel's logical colour once, row by row, so the cell walk below only packs.
+    // Each pixel's logical colour once, row by row, so the cell walk below only packs. The
+    // mode's palette row is read once: LogicalColourOf for every pixel, without its look-ups.
+    std::array<ColourValue, kPaletteColumns> entries{};
+    const auto entryCount = static_cast<std::size_t>(mode->colourCount);
+    for (std::size_t k = 0; k < entryCount; ++k) {
+        entries[k] = PaletteEntry(modeNumber, static_cast<int>(k));
+    }
+    const auto logicalOf = [&](ColourValue colour) {
+        for (std::size_t k = 0; k < entryCount; ++k) {
+            if (entries[k] == colour) {
+                return static_cast<std::uint8_t>(k);
+            }
+        }
+        return std::uint8_t{0};
+    };
     const Picture* source = FindPicture(picture);
     std::vector<std::uint8_t> logical(std::size_t(mode->width) * std::size_t(characterRows) * 8, 0);
     for (int y = 0; y < characterRows * 8; ++y) {
@@ -127,8 +142,7 @@ std::optional<std::vector<std::uint8_t>> EncodeScreenMemory(int picture, int mod
                 inside ? SwapRedBlue(
                              source->pixels[std::size_t(y) * std::size_t(source->width) + std::size_t(x)])
                        : 0;
-            logical[std::size_t(y) * std::size_t(mode->width) + std::size_t(x)] =
-                static_cast<std::uint8_t>(LogicalColourOf(colour, modeNumber));
+            logical[std::size_t(y) * std::size_t(mode->width) + std::size_t(x)] = logicalOf(colour);
         }
     }
 
