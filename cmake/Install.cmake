@@ -5,7 +5,7 @@
 set(generated ${PROJECT_BINARY_DIR}/generated)
 
 install(TARGETS quillmorph quillmorph-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS quillmorph_qt_loader LIBRARY DESTINATION ${QUILLMORPH_INSTALL_PRIVATEDIR})
+install(TARGETS quillmorph_qt_loader quillmorph_tiff_module LIBRARY DESTINATION ${QUILLMORPH_INSTALL_PRIVATEDIR})
 install(TARGETS quillmorph-metafile-helper RUNTIME DESTINATION ${QUILLMORPH_INSTALL_PRIVATEDIR})
 
 configure_file(resources/desktop/quillmorph.desktop.in ${generated}/${QUILLMORPH_APP_ID}.desktop @ONLY)

@@ -1,5 +1,5 @@
 // Fuzz target for the TIFF reader: header check, then a decode when the size passes.
-#include "imaging/tiff_reader.h"
+#include "imaging/tiff/tiff_reader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,7 +6,7 @@
 #include "imaging/png_reader.h"
 #include "imaging/ppm_reader.h"
 #include "imaging/tga_reader.h"
-#include "imaging/tiff_reader.h"
+#include "imaging/tiff/tiff_reader.h"
 #include "platform/metafile_reader.h"
 #include "platform/qt_picture_loader.h"
 

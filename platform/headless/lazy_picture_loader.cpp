@@ -2,60 +2,23 @@
 // when a file reaches one of them and the reader must look inside it: the loaders live
 // in a small module beside the program, opened on first use. Without the module they
 // decline every file.
+#include "platform/headless/private_module.h"
 #include "platform/metafile_reader.h"
 #include "platform/qt_loader_module/qt_loader_module.h"
 #include "platform/qt_picture_loader.h"
 
-#include <dlfcn.h>
-#include <filesystem>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
-#include <vector>
 
 namespace {
 
-// Beside the program (a build tree), then the installed private folder, found from the
-// program's own folder so that an installed tree may be moved as a whole. Never a bare
-// name: the library search path may hold anything.
-std::vector<std::filesystem::path> ModuleCandidates() {
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return {};
-    }
-    const std::filesystem::path folder = program.parent_path();
-    return {folder / kQtLoaderModuleFile, folder / QUILLMORPH_PRIVATE_DIR_FROM_PROGRAM / kQtLoaderModuleFile};
-}
-
-// The entry point of a module of this very build, or nothing.
-QtLoaderModuleEntry OpenModule(const std::filesystem::path& path) {
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        return nullptr;
-    }
-    const auto build = reinterpret_cast<QtLoaderModuleBuild>(dlsym(module, kQtLoaderModuleBuildName));
-    const auto entry = reinterpret_cast<QtLoaderModuleEntry>(dlsym(module, kQtLoaderModuleEntryName));
-    if (build == nullptr || entry == nullptr || std::string_view(build()) != kQtLoaderBuildMark) {
-        dlclose(module);
-        return nullptr;
-    }
-    // The module stays loaded until the program ends: Qt cannot be unloaded safely.
-    return entry;
-}
-
 // The module's entry point, found once; nothing when the module is missing or unusable.
+// The module stays loaded until the program ends: Qt cannot be unloaded safely.
 QtLoaderModuleEntry ModuleEntry() {
-    static const QtLoaderModuleEntry entry = []() -> QtLoaderModuleEntry {
-        for (const std::filesystem::path& path : ModuleCandidates()) {
-            if (std::filesystem::exists(path)) {
-                return OpenModule(path);
-            }
-        }
-        return nullptr;
-    }();
+    static const auto entry = reinterpret_cast<QtLoaderModuleEntry>(PrivateModuleEntry(
+        kQtLoaderModuleFile, kQtLoaderModuleEntryName, kQtLoaderModuleBuildName, kQtLoaderBuildMark));
     return entry;
 }
 

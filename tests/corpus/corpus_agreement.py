@@ -19,6 +19,7 @@ ImageMagick is missing.
 """
 
 import concurrent.futures
+import io
 import os
 import resource
 import shutil
@@ -88,8 +89,13 @@ def on_black(image):
 
 
 def read_with_pillow(path, kind):
+    # From memory: given a file, Pillow hands libtiff a copy of its descriptor and, when the
+    # decode fails, closes that number again after libtiff has, which can close a pipe
+    # another thread has just opened under the same number.
     try:
-        with Image.open(path) as image:
+        with open(path, "rb") as file:
+            data = io.BytesIO(file.read())
+        with Image.open(data) as image:
             if kind == "gif":
                 image.seek(0)
             if kind == "jpeg":

@@ -1,7 +1,7 @@
 #include "imaging/file_helpers.h"
 #include "imaging/own_readers_support.h"
 #include "imaging/png_reader.h"
-#include "imaging/tiff_reader.h"
+#include "imaging/tiff/tiff_reader.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #!/bin/bash
 # Installs the build into a scratch prefix and checks the installed tree as a user meets it:
-# the programs, the converter reaching its loader module in the private library folder,
+# the programs, the converter reaching its modules in the private library folder,
 # the desktop entry, metainfo, icons, manual pages and bash completion.
-# Usage: check_install.sh BUILD_DIR BMP_FILE WMF_FILE
+# Usage: check_install.sh BUILD_DIR BMP_FILE WMF_FILE TIFF_FILE
 set -euo pipefail
-build=$1 bmp=$2 wmf=$3
+build=$1 bmp=$2 wmf=$3 tiff=$4
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -12,12 +12,15 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cli=$prefix/bin/quillmorph-cli
 [[ -x $prefix/bin/quillmorph && -x $cli ]] || fail "the programs are not in bin/"
-for private in libquillmorph_qt_loader.so quillmorph-metafile-helper; do
+for private in libquillmorph_qt_loader.so libquillmorph_tiff.so quillmorph-metafile-helper; do
   [[ -n $(find "$prefix" -path "*/lib*/quillmorph/$private") ]] || fail "$private is not in the private library folder"
 done
 # A bitmap is read by the platform's loader, which lives only in the module.
 info=$("$cli" info "$bmp") || fail "the installed converter cannot read $bmp"
 [[ $info == *"bitmap loader, 2 x 1 pixels"* ]] || fail "the installed converter did not use its module: $info"
+# So is a TIFF file by the reader in its own module.
+info=$("$cli" info "$tiff") || fail "the installed converter cannot read $tiff"
+[[ $info == *"TIFF, 2 x 2 pixels"* ]] || fail "the installed converter did not use its TIFF module: $info"
 # A metafile is played by the helper process, which the installed converter must find too.
 "$cli" read "$wmf" "$prefix/metafile.png" || fail "the installed converter cannot play $wmf"
 version=$("$cli" --version)

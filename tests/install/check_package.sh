@@ -30,7 +30,8 @@ copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/quillmorph/
 for notice in "MIT License" "CLI11"; do
   grep -q "$notice" <<<"$copyright" || fail "the copyright file lacks $notice"
 done
-for pattern in '^\./usr/lib/.*quillmorph/libquillmorph_qt_loader\.so$' '^\./usr/lib/.*quillmorph/quillmorph-metafile-helper$' \
+for pattern in '^\./usr/lib/.*quillmorph/libquillmorph_qt_loader\.so$' '^\./usr/lib/.*quillmorph/libquillmorph_tiff\.so$' \
+               '^\./usr/lib/.*quillmorph/quillmorph-metafile-helper$' \
                '^\./usr/share/applications/.*\.desktop$' \
                '^\./usr/share/metainfo/.*\.metainfo\.xml$' '^\./usr/share/icons/hicolor/256x256/apps/.*\.png$' \
                '^\./usr/share/icons/hicolor/scalable/apps/.*\.svg$'; do

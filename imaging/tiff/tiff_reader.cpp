@@ -1,4 +1,4 @@
-#include "imaging/tiff_reader.h"
+#include "imaging/tiff/tiff_reader.h"
 
 #include "imaging/picture_orientation.h"
 #include "imaging/reader_support.h"
