@@ -1,5 +1,6 @@
 #include "imaging/png_reader.h"
 
+#include "imaging/png_direct_rows.h"
 #include "imaging/reader_support.h"
 
 #include <algorithm>
@@ -32,6 +33,9 @@ struct PngSession {
     png_uint_32 height = 0;
     // Without alpha, libpng writes buffer words itself: blue, green, red and a zero byte.
     bool rowsAreWords = false;
+    // 8-bit RGB or RGBA, not interlaced: the rows may be read directly (png_direct_rows.h).
+    bool direct = false;
+    bool alpha = false;
 };
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
@@ -83,6 +87,10 @@ bool ReadHeader(PngSession& session) {
     }
     session.rowsAreWords = (colourType & PNG_COLOR_MASK_ALPHA) == 0 &&
                            png_get_valid(session.png, session.info, PNG_INFO_tRNS) == 0;
+    session.alpha = colourType == PNG_COLOR_TYPE_RGB_ALPHA;
+    session.direct = png_get_bit_depth(session.png, session.info) == 8 &&
+                     png_get_interlace_type(session.png, session.info) == PNG_INTERLACE_NONE &&
+                     (session.alpha || (colourType == PNG_COLOR_TYPE_RGB && session.rowsAreWords));
     if (session.rowsAreWords) {
         png_set_bgr(session.png);
         png_set_filler(session.png, 0, PNG_FILLER_AFTER);
@@ -123,13 +131,6 @@ struct PngReadStructs {
     PngReadStructs(PngReadStructs&&) = delete;
     PngReadStructs& operator=(PngReadStructs&&) = delete;
 };
-
-// RGBA bytes in memory order to a buffer word, composited over black.
-BufferWord CompositeOverBlack(const std::uint8_t* rgba) {
-    const unsigned alpha = rgba[3];
-    auto scale = [alpha](unsigned channel) { return (channel * alpha + 127) / 255; };
-    return (scale(rgba[0]) << 16) | (scale(rgba[1]) << 8) | scale(rgba[2]);
-}
 
 // The chunks before the pixel data must lie within the file. libpng would fail on them
 // too, but only after allocating the length a chunk claims, up to 2 GiB.
@@ -195,6 +196,11 @@ std::optional<Picture> DecodePng(std::span<const std::uint8_t> file) {
     // One word per pixel: libpng writes either buffer words or RGBA bytes into it, which
     // are turned in place into buffer words, so the picture needs no second buffer.
     picture.pixels.assign(std::size_t{session.width} * session.height, 0);
+    // libpng's header reading has stopped at the first IDAT chunk's data.
+    if (session.direct && ReadPngRowsDirectly(file, session.offset, session.width, session.height,
+                                              session.alpha, picture.pixels)) {
+        return picture;
+    }
     std::vector<png_bytep> rows(session.height);
     auto* bytes = reinterpret_cast<std::uint8_t*>(picture.pixels.data());
     for (std::size_t y = 0; y < rows.size(); ++y) {
@@ -206,7 +212,7 @@ std::optional<Picture> DecodePng(std::span<const std::uint8_t> file) {
     static_assert(std::endian::native == std::endian::little);
     if (!session.rowsAreWords) {
         for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
-            picture.pixels[i] = CompositeOverBlack(bytes + i * 4);
+            picture.pixels[i] = RgbaOverBlack(bytes + i * 4);
         }
     }
     return picture;

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git file
   qt6-base-dev qt6-svg-dev libgl-dev
-  libpng-dev zlib1g-dev libjpeg-dev libtiff-dev
+  libpng-dev zlib1g-dev libdeflate-dev libjpeg-dev libtiff-dev
   libwmf-dev libemf2svg-dev libexpat1-dev libx11-dev libfreetype-dev
   # The converter's argument parser; headers only, nothing linked at run time.
   libcli11-dev

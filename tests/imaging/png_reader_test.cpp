@@ -46,6 +46,32 @@ TEST(PngReader, DecodesEveryColourTypeToRgb) {
     EXPECT_EQ(picture->pixels, (std::vector<BufferWord>{Word(100, 100, 100), Word(77, 77, 77)}));
 }
 
+// 8-bit RGB and RGBA files are unfiltered by the reader itself unless interlaced, when
+// libpng does it: each filter type, with rows of one pixel and more, must agree.
+TEST(PngReader, RowsReadDirectlyMatchLibpngForEveryFilter) {
+    std::uint32_t seed = 12345;
+    for (const int colourType : {PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA}) {
+        for (const int width : {1, 2, 37}) {
+            for (const int filter :
+                 {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH}) {
+                TestPngSpec layout{width, 9, colourType, 8, false, {}, {}, {}};
+                layout.filters = filter;
+                layout.rows.resize(std::size_t(width) * 9 * (colourType == PNG_COLOR_TYPE_RGB ? 3 : 4));
+                for (std::uint8_t& byte : layout.rows) {
+                    seed = seed * 1103515245u + 12345u;
+                    byte = static_cast<std::uint8_t>(seed >> 24);
+                }
+                const auto direct = DecodePng(MakeTestPng(layout));
+                layout.interlaced = true;
+                const auto throughLibpng = DecodePng(MakeTestPng(layout));
+                ASSERT_TRUE(direct && throughLibpng) << colourType << " " << width << " " << filter;
+                EXPECT_EQ(direct->pixels, throughLibpng->pixels)
+                    << colourType << " " << width << " " << filter;
+            }
+        }
+    }
+}
+
 TEST(PngReader, CheckReadsTheSizeFromTheHeaderOnly) {
     std::vector<std::uint8_t> png = *EncodePng(Picture{5, 3, std::vector<BufferWord>(15, 0)});
     const ReaderCheck check = CheckPng(png);
@@ -75,39 +101,46 @@ TEST(PngReader, CheckReadsTheSizeFromTheHeaderOnly) {
 // may crash or read outside the file (run under the sanitizers), cuts inside the
 // pixel data must fail, and whatever decodes has the header's size.
 TEST(PngReader, SurvivesTruncationAndFlippedBytes) {
-    TestPngSpec layout{7,          5, PNG_COLOR_TYPE_PALETTE, 4, true, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}},
-                       {255, 128}, {}};
+    // A palette file goes through libpng alone; 8-bit RGBA is read directly.
+    TestPngSpec indexed{7,          5, PNG_COLOR_TYPE_PALETTE, 4, true, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}},
+                        {255, 128}, {}};
     for (int i = 0; i < 20; ++i) {
-        layout.rows.push_back(std::uint8_t(i * 37 % 3 * 0x11));
+        indexed.rows.push_back(std::uint8_t(i * 37 % 3 * 0x11));
     }
-    const std::vector<std::uint8_t> file = MakeTestPng(layout);
-    ASSERT_FALSE(file.empty());
-    const auto whole = DecodePng(file);
-    ASSERT_TRUE(whole);
+    TestPngSpec rgba{3, 4, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, {}, {}, {}};
+    for (int i = 0; i < 48; ++i) {
+        rgba.rows.push_back(std::uint8_t(i * 53 % 256));
+    }
+    for (const TestPngSpec& layout : {indexed, rgba}) {
+        const std::vector<std::uint8_t> file = MakeTestPng(layout);
+        ASSERT_FALSE(file.empty());
+        const auto whole = DecodePng(file);
+        ASSERT_TRUE(whole);
 
-    const std::size_t iend = file.size() - 12; // the 12-byte IEND chunk closes the file
-    for (std::size_t length = 0; length < file.size(); ++length) {
-        const std::span<const std::uint8_t> cut(file.data(), length);
-        const auto picture = DecodePng(cut);
-        if (length < iend - 4) { // before the last IDAT's CRC
-            EXPECT_FALSE(picture) << "cut at " << length;
-        } else if (length >= iend) {
-            ASSERT_TRUE(picture) << "cut at " << length;
-            EXPECT_EQ(picture->pixels, whole->pixels);
+        const std::size_t iend = file.size() - 12; // the 12-byte IEND chunk closes the file
+        for (std::size_t length = 0; length < file.size(); ++length) {
+            const std::span<const std::uint8_t> cut(file.data(), length);
+            const auto picture = DecodePng(cut);
+            if (length < iend - 4) { // before the last IDAT's CRC
+                EXPECT_FALSE(picture) << "cut at " << length;
+            } else if (length >= iend) {
+                ASSERT_TRUE(picture) << "cut at " << length;
+                EXPECT_EQ(picture->pixels, whole->pixels);
+            }
         }
-    }
-    int decoded = 0;
-    for (std::size_t at = 0; at < file.size(); ++at) {
-        std::vector<std::uint8_t> flipped = file;
-        flipped[at] ^= 0xFF;
-        if (const auto picture = DecodePng(flipped)) {
-            ++decoded;
-            EXPECT_EQ(std::size_t(picture->width) * std::size_t(picture->height), picture->pixels.size());
+        int decoded = 0;
+        for (std::size_t at = 0; at < file.size(); ++at) {
+            std::vector<std::uint8_t> flipped = file;
+            flipped[at] ^= 0xFF;
+            if (const auto picture = DecodePng(flipped)) {
+                ++decoded;
+                EXPECT_EQ(std::size_t(picture->width) * std::size_t(picture->height), picture->pixels.size());
+            }
         }
+        // Every chunk carries a CRC, so only flips in the CRC-free signature tail or in
+        // ancillary data could still decode; most must fail.
+        EXPECT_LT(decoded, int(file.size()) / 4);
     }
-    // Every chunk carries a CRC, so only flips in the CRC-free signature tail or in
-    // ancillary data could still decode; most must fail.
-    EXPECT_LT(decoded, int(file.size()) / 4);
 }
 
 TEST(PngReader, PngSuiteFromTheCorpus) {

@@ -16,6 +16,7 @@ struct TestPngSpec {
     std::vector<png_color> palette;      // for PNG_COLOR_TYPE_PALETTE
     std::vector<std::uint8_t> trnsAlpha; // tRNS alpha per palette entry
     std::vector<std::uint8_t> rows;      // packed rows exactly as stored in the file
+    int filters = 0;                     // PNG_FILTER_* to allow, or 0 for libpng's choice
 };
 
 inline void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
@@ -37,6 +38,9 @@ inline bool WriteTestPngInto(const TestPngSpec& layout, std::vector<std::uint8_t
     }
     if (!layout.trnsAlpha.empty()) {
         png_set_tRNS(png, info, layout.trnsAlpha.data(), int(layout.trnsAlpha.size()), nullptr);
+    }
+    if (layout.filters != 0) {
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, layout.filters);
     }
     png_write_info(png, info);
     png_write_image(png, rows);
