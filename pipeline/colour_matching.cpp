@@ -18,6 +18,81 @@ std::vector<Channels> PaddedEntries(std::span<const ColourValue> colours, std::s
     entries.resize(std::max(size, entries.size()), entries.back());
     return entries;
 }
+
+namespace corners {
+
+bool AllCorners(std::span<const Channels> entries) {
+    const auto full = [](int channel) { return channel == 0 || channel == 255; };
+    return std::all_of(entries.begin(), entries.end(),
+                       [&](const Channels& e) { return full(e.red) && full(e.green) && full(e.blue); });
+}
+
+std::array<int, 8> CornerTags(std::span<const Channels> entries) {
+    std::array<int, 8> tags{};
+    tags.fill(kAbsent);
+    int rank = 0;
+    for (const Channels& e : entries) {
+        const auto corner = static_cast<std::size_t>(
+            (e.blue == 255 ? kBlueBit : 0) | (e.green == 255 ? kGreenBit : 0) | (e.red == 255 ? kRedBit : 0));
+        if (tags[corner] == kAbsent) {
+            tags[corner] = 8 * rank + static_cast<int>(corner);
+            ++rank;
+        }
+    }
+    return tags;
+}
+
+Terms TermsOf(int v, std::size_t bit) {
+    const int corner = bit == 0 ? 0 : 255;
+    const int mean = (v + corner) >> 1;
+    const int difference = v - corner;
+    return {64 * (((512 + mean) * difference * difference) >> 8), static_cast<unsigned>(767 - mean),
+            64 * 4 * difference * difference, static_cast<unsigned>(difference * difference)};
+}
+
+} // namespace corners
+
+CornerMatch::CornerMatch(std::span<const Channels> entries) : tags_(corners::CornerTags(entries)) {
+    for (std::size_t v = 0; v < 256; ++v) {
+        for (std::size_t bit = 0; bit < 2; ++bit) {
+            const corners::Terms terms = corners::TermsOf(static_cast<int>(v), bit);
+            red_[v].term[bit] = terms.red;
+            red_[v].blueWeight[bit] = terms.blueWeight;
+            green_[v][bit] = terms.green;
+            blueSquare_[v][bit] = terms.blueSquare;
+        }
+    }
+}
+
+bool FourCornerMatch::Fits(std::span<const Channels> entries) {
+    const std::array<int, 8> tags = corners::CornerTags(entries);
+    return corners::AllCorners(entries) &&
+           std::count_if(tags.begin(), tags.end(), [](int tag) { return tag != corners::kAbsent; }) <= 4;
+}
+
+FourCornerMatch::FourCornerMatch(std::span<const Channels> entries) {
+    const std::array<int, 8> tags = corners::CornerTags(entries);
+    tags_.fill(corners::kAbsent);
+    std::size_t slot = 0;
+    for (std::size_t corner = 0; corner < tags.size(); ++corner) {
+        if (tags[corner] == corners::kAbsent) {
+            continue;
+        }
+        tags_[slot] = tags[corner];
+        const std::size_t bits[3] = {(corner & corners::kRedBit) != 0 ? 1u : 0u,
+                                     (corner & corners::kGreenBit) != 0 ? 1u : 0u,
+                                     (corner & corners::kBlueBit) != 0 ? 1u : 0u};
+        for (std::size_t v = 0; v < 256; ++v) {
+            const int value = static_cast<int>(v);
+            red_[v].term[slot] = corners::TermsOf(value, bits[0]).red;
+            red_[v].blueWeight[slot] = corners::TermsOf(value, bits[0]).blueWeight;
+            green_[v][slot] = corners::TermsOf(value, bits[1]).green;
+            blueSquare_[v][slot] = corners::TermsOf(value, bits[2]).blueSquare;
+        }
+        ++slot;
+    }
+}
+
 } // namespace remap_detail
 
 using remap_detail::kLargestDistance;

@@ -132,7 +132,131 @@ class TwoEntryMatch {
     std::array<std::array<int, 256>, 2> blueWeight_{};
     std::array<std::array<int, 256>, 2> blueSquare_{};
 };
-// ClampChannel(channel, share) as one look-up, by channel + share + kShareBias; shares
+
+// Palettes whose entries all lie on corners of the colour cube (every channel 0 or 255),
+// as the physical colours do. The distance to a corner is made of a red term and a green
+// term that each depend on one channel and one bit of the corner, and a blue term that is
+// the product of a weight by red and the blue difference squared: so every key comes from
+// a few look-ups, a multiply and adds, and the nearest from a tree of comparisons, all in
+// general registers, where each step takes one cycle.
+//
+// Corner numbers carry blue in bit 0, green in bit 1 and red in bit 2. A corner's key is
+// 64 x distance + 8 x rank + corner, where the rank orders the corners by the first entry
+// that lies on them, so that the smallest key names the nearest entry and, of equals, the
+// earliest; its lowest three bits are the corner. Corners no entry lies on are beyond
+// every real key.
+namespace corners {
+
+constexpr unsigned kBlueBit = 1;
+constexpr unsigned kGreenBit = 2;
+constexpr unsigned kRedBit = 4;
+constexpr int kAbsent = 1 << 30; // beyond 64 x any distance (under 2^20), below 2^31 with it
+
+// True when every entry is a corner.
+bool AllCorners(std::span<const Channels> entries);
+
+// The tags (8 x rank + corner, or kAbsent) of the eight corners.
+std::array<int, 8> CornerTags(std::span<const Channels> entries);
+
+// The terms for channel value v and the corner's channel at 0 (bit 0) or 255 (bit 1).
+struct Terms {
+    int red;             // 64 x the red term
+    unsigned blueWeight; // the blue weight, by red
+    int green;           // 64 x the green term
+    unsigned blueSquare; // the blue difference squared
+};
+Terms TermsOf(int v, std::size_t bit);
+
+// Which is smaller is unpredictable, and the compiler might branch on it.
+[[gnu::always_inline]] inline int Smaller(int first, int second) {
+#if defined(__x86_64__) || defined(__i386__)
+    asm("cmpl %[second], %[first]\n\t"
+        "cmovg %[second], %[first]"
+        : [first] "+r"(first)
+        : [second] "r"(second)
+        : "cc");
+    return first;
+#else
+    return second < first ? second : first;
+#endif
+}
+
+// The blue term of a key, rounded down as the distance has it, times 64.
+[[gnu::always_inline]] inline int BlueKey(unsigned weight, unsigned square) {
+    return static_cast<int>(((weight * square) >> 8) << 6);
+}
+
+} // namespace corners
+
+// All eight corners at once: there are only four blue products, and two red and two
+// green terms, to share among them.
+class CornerMatch {
+  public:
+    explicit CornerMatch(std::span<const Channels> entries); // every entry a corner
+
+    // The smallest key.
+    [[gnu::always_inline]] unsigned Nearest(unsigned red, unsigned green, unsigned blue) const {
+        using corners::Smaller;
+        const auto& r = red_[red];
+        const auto& g = green_[green];
+        const auto& b = blueSquare_[blue];
+        // The corners with red at 0 come first, then those with red at 255, so that
+        // fewer values are held at once.
+        const auto half = [&](std::size_t redBit) {
+            const int blue0 = corners::BlueKey(r.blueWeight[redBit], b[0]);
+            const int blue1 = corners::BlueKey(r.blueWeight[redBit], b[1]);
+            const int green0 = r.term[redBit] + g[0];
+            const int green1 = r.term[redBit] + g[1];
+            const std::size_t corner = 4 * redBit;
+            return Smaller(Smaller(green0 + tags_[corner] + blue0, green0 + tags_[corner + 1] + blue1),
+                           Smaller(green1 + tags_[corner + 2] + blue0, green1 + tags_[corner + 3] + blue1));
+        };
+        return static_cast<unsigned>(Smaller(half(0), half(1)));
+    }
+
+  private:
+    // Per red value, for red 0 and 255.
+    struct RedParts {
+        std::array<int, 2> term;
+        std::array<unsigned, 2> blueWeight;
+    };
+    std::array<RedParts, 256> red_{};
+    std::array<std::array<int, 2>, 256> green_{};
+    std::array<std::array<unsigned, 2>, 256> blueSquare_{};
+    std::array<int, 8> tags_{};
+};
+
+// Palettes on at most four corners, as those of the four-colour modes are: each key is
+// worked out alone, four of them rather than eight, and the tree is one level shorter.
+class FourCornerMatch {
+  public:
+    // True when the entries, all corners, lie on at most four of them.
+    static bool Fits(std::span<const Channels> entries);
+    explicit FourCornerMatch(std::span<const Channels> entries); // the entries must fit
+
+    // The smallest key.
+    [[gnu::always_inline]] unsigned Nearest(unsigned red, unsigned green, unsigned blue) const {
+        using corners::Smaller;
+        const auto& r = red_[red];
+        const auto& g = green_[green];
+        const auto& b = blueSquare_[blue];
+        const auto key = [&](std::size_t slot) {
+            return r.term[slot] + g[slot] + corners::BlueKey(r.blueWeight[slot], b[slot]) + tags_[slot];
+        };
+        return static_cast<unsigned>(Smaller(Smaller(key(0), key(1)), Smaller(key(2), key(3))));
+    }
+
+  private:
+    // As CornerMatch's, for the corner in each of four slots.
+    struct RedParts {
+        std::array<int, 4> term;
+        std::array<unsigned, 4> blueWeight;
+    };
+    std::array<RedParts, 256> red_{};
+    std::array<std::array<int, 4>, 256> green_{};
+    std::array<std::array<unsigned, 4>, 256> blueSquare_{};
+    std::array<int, 4> tags_{};
+};
 
 // ---- Matching against four or eight entries at once ----
 //

@@ -23,6 +23,12 @@ namespace {
 // worked out for either outcome, and the match only picks one of them. The other
 // shares go through the windows of the padded pass, into a ring of as many padded rows
 // as the kernel reaches, and each matched pixel is written straight to the result.
+//
+// Palettes of more colours whose entries all lie on corners of the colour cube (see
+// CornerMatch) take the same pass: each channel of the next pixel then has only two
+// outcomes, for the corner's channel at 0 or at 255, and the match picks one per channel.
+
+// ClampChannel(channel, share) as one look-up, by channel + share + kShareBias; shares
 // lie within -512..512.
 constexpr unsigned kShareBias = 512;
 
@@ -62,17 +68,18 @@ NextShares BuildNextShares(const std::array<Channels, 2>& entries, float weight,
 }
 
 struct ChainedRow {
-    const BufferWord* line;           // the padded row being converted
+    BufferWord* line;                 // the padded row being converted
     BufferWord* out;                  // its row of the result
     std::array<BufferWord*, 8> lanes; // where each window starts for x = 0
 };
 
-struct ChainedPlan {
-    TwoEntryMatch match;
-    std::array<BufferWord, 2> words;
+template <class Kind> struct ChainedPlan {
+    typename Kind::Match match;
+    std::array<BufferWord, Kind::kEntries> words;
     // Per entry, what turns a channel value into its row of the window tables: the
     // difference offset less the entry's channel.
-    std::array<std::array<unsigned, 3>, 2> offsets;
+    std::array<std::array<unsigned, 3>, Kind::kEntries> offsets;
+    // The next pixel's shares for either outcome of the match (see Kind::PickNext).
     NextShares next;
     ClampTable clamp;
 };
@@ -99,6 +106,61 @@ struct ChainedPlan {
 #endif
 }
 
+// Replaces `value` with `other` when `key` has any of the bits of `bit`; without a branch,
+// as above.
+[[gnu::always_inline]] inline void PickWhenSet(unsigned key, unsigned bit, unsigned& value, unsigned other) {
+#if defined(__x86_64__) || defined(__i386__)
+    asm("testl %[bit], %[key]\n\t"
+        "cmovnz %[other], %[value]"
+        : [value] "+r"(value)
+        : [key] "r"(key), [bit] "ri"(bit), [other] "r"(other)
+        : "cc");
+#else
+    const unsigned mask = 0u - static_cast<unsigned>((key & bit) != 0);
+    value ^= (value ^ other) & mask;
+#endif
+}
+
+// The two kinds of palette the pass takes. Each names its match, what it gives for a
+// pixel, which entry that is, and how it picks the next pixel's channels from their
+// values for the two outcomes the shares were worked out for.
+struct TwoEntries {
+    using Match = TwoEntryMatch;
+    static constexpr std::size_t kEntries = 2;
+    static constexpr bool kHoldsChannels = false;
+    [[gnu::always_inline]] static TwoEntryMatch::Sides Nearest(const Match& match, unsigned red,
+                                                               unsigned green, unsigned blue) {
+        return match.Compare(red, green, blue);
+    }
+    [[gnu::always_inline]] static std::size_t EntryOf(TwoEntryMatch::Sides sides) {
+        return static_cast<std::size_t>(sides.first > sides.second);
+    }
+    // The outcomes are entry 0 and entry 1.
+    [[gnu::always_inline]] static void PickNext(TwoEntryMatch::Sides sides, unsigned& blue, unsigned& green,
+                                                unsigned& red, unsigned otherBlue, unsigned otherGreen,
+                                                unsigned otherRed) {
+        PickWhenGreater(sides.first, sides.second, blue, green, red, otherBlue, otherGreen, otherRed);
+    }
+};
+
+template <class CornerMatching> struct Corners {
+    using Match = CornerMatching;
+    static constexpr std::size_t kEntries = 8; // by corner
+    static constexpr bool kHoldsChannels = true;
+    [[gnu::always_inline]] static unsigned Nearest(const Match& match, unsigned red, unsigned green,
+                                                   unsigned blue) {
+        return match.Nearest(red, green, blue);
+    }
+    [[gnu::always_inline]] static std::size_t EntryOf(unsigned key) { return key & 7u; }
+    // The outcomes are, per channel, the corner's channel at 0 and at 255.
+    [[gnu::always_inline]] static void PickNext(unsigned key, unsigned& blue, unsigned& green, unsigned& red,
+                                                unsigned otherBlue, unsigned otherGreen, unsigned otherRed) {
+        PickWhenSet(key, corners::kBlueBit, blue, otherBlue);
+        PickWhenSet(key, corners::kGreenBit, green, otherGreen);
+        PickWhenSet(key, corners::kRedBit, red, otherRed);
+    }
+};
+
 // How the chained pass adds the shares of the window rows.
 enum class WindowMode {
     Portable, // plain integer code on the words in memory
@@ -106,22 +168,29 @@ enum class WindowMode {
     Sliding,  // saturating byte arithmetic on words held in registers; four-word windows only
 };
 
-template <WindowMode Mode, bool Reversed, std::size_t Rows, bool Next>
-void ChainedRowPass(const ChainedRow& row, int width, const ChainedPlan& plan, std::span<const Lane> lanes) {
+template <class Kind, WindowMode Mode, bool Reversed, std::size_t Rows, bool Next>
+void ChainedRowPass(ChainedRow& row, int width, const ChainedPlan<Kind>& plan, std::span<const Lane> lanes) {
     // Everything the loop reads besides the pixels is held locally: the window stores
-    // could otherwise alias it and force reloads.
-    const BufferWord* const line = row.line;
-    BufferWord* const out = row.out;
+    // could otherwise alias it and force reloads. The loop counts towards zero and needs
+    // no bound of its own: x runs over -width..-1 left to right, width-1..0 right to
+    // left, with the rows moved to suit. Registers are short all the same, and the
+    // result row is read from `row`, in the heap, where it is written (the held channels
+    // below oblige the compiler to): kept on the stack instead, its slot can share its
+    // place within a page with a row being written, which on some processors holds the
+    // pixel chain back by a third, depending on where the stack happens to lie.
+    const std::ptrdiff_t origin = Reversed ? 0 : width;
+    BufferWord* const line = row.line + origin;
+    row.out += origin;
     std::array<BufferWord*, Rows + 1> targets{};
     std::array<const std::uint8_t*, Rows + 1> tables{};
     std::array<bool, Rows + 1> wide{};
     for (std::size_t k = 0; k < Rows; ++k) {
-        targets[k] = row.lanes[k];
+        targets[k] = row.lanes[k] + origin;
         tables[k] = lanes[k].table;
         wide[k] = lanes[k].wide;
     }
     constexpr std::ptrdiff_t direction = Reversed ? -1 : 1;
-    const std::ptrdiff_t first = Reversed ? width - 1 : 0;
+    const std::ptrdiff_t first = Reversed ? width - 1 : -std::ptrdiff_t{width};
 #if defined(__SSE2__)
     struct Window {
         __m128i words;
@@ -137,12 +206,26 @@ void ChainedRowPass(const ChainedRow& row, int width, const ChainedPlan& plan, s
     unsigned blue = word & 0xFFu;
     unsigned green = (word >> 8) & 0xFFu;
     unsigned red = (word >> 16) & 0xFFu;
-    for (std::ptrdiff_t step = 0; step < width; ++step) {
-        const std::ptrdiff_t x = Reversed ? width - 1 - step : step;
-        const TwoEntryMatch::Sides sides = plan.match.Compare(red, green, blue);
-        const auto second = static_cast<unsigned>(sides.first > sides.second);
-        out[x] = plan.words[second];
-        const auto& offset = plan.offsets[second];
+    for (std::ptrdiff_t x = first; Reversed ? x >= 0 : x < 0; x += direction) {
+        // Where the match needs many registers, the pixel's channels wait in its own
+        // slot of the row, which nothing reads again, until the shares need them. Held
+        // in registers across the match they would be spilled, and the spill would lie
+        // on the chain from pixel to pixel; the loads below are off it.
+        auto* const held = reinterpret_cast<std::uint8_t*>(line + x);
+        if constexpr (Kind::kHoldsChannels) {
+            held[0] = static_cast<std::uint8_t>(blue);
+            held[1] = static_cast<std::uint8_t>(green);
+            held[2] = static_cast<std::uint8_t>(red);
+        }
+        const auto outcome = Kind::Nearest(plan.match, red, green, blue);
+        const std::size_t entry = Kind::EntryOf(outcome);
+        row.out[x] = plan.words[entry];
+        if constexpr (Kind::kHoldsChannels) {
+            blue = held[0];
+            green = held[1];
+            red = held[2];
+        }
+        const auto& offset = plan.offsets[entry];
         const std::size_t db = blue + offset[0];
         const std::size_t dg = green + offset[1];
         const std::size_t dr = red + offset[2];
@@ -179,7 +262,7 @@ void ChainedRowPass(const ChainedRow& row, int width, const ChainedPlan& plan, s
             const unsigned green1 = plan.clamp(baseGreen, next1[1][green]);
             unsigned red0 = plan.clamp(baseRed, next0[2][red]);
             const unsigned red1 = plan.clamp(baseRed, next1[2][red]);
-            PickWhenGreater(sides.first, sides.second, blue0, green0, red0, blue1, green1, red1);
+            Kind::PickNext(outcome, blue0, green0, red0, blue1, green1, red1);
             blue = blue0;
             green = green0;
             red = red0;
@@ -206,9 +289,9 @@ std::array<unsigned, 3> OffsetsOf(const Channels& entry) {
 }
 
 // The rows of the picture, each copied into the ring when it first comes within reach.
-template <WindowMode Mode, std::size_t Rows, bool Next>
+template <class Kind, WindowMode Mode, std::size_t Rows, bool Next>
 void ChainedPass(std::span<const BufferWord> source, std::span<BufferWord> target, int width, int height,
-                 const ChainedPlan& plan, const std::vector<WindowRow>& rows, bool serpentine) {
+                 const ChainedPlan<Kind>& plan, const std::vector<WindowRow>& rows, bool serpentine) {
     const int reach = rows.empty() ? 0 : rows.back().dy;
     const std::size_t ringRows = static_cast<std::size_t>(reach) + 1;
     const std::size_t stride = static_cast<std::size_t>(width) + (2 * static_cast<std::size_t>(kMargin));
@@ -236,57 +319,117 @@ void ChainedPass(std::span<const BufferWord> source, std::span<BufferWord> targe
                                ? Lane{-row.forwardStart, row.forward.data(), row.width == 8}
                                : Lane{row.reversedStart, row.reversed.data(), row.width == 8});
     }
+    // In the heap rather than on the stack (see ChainedRowPass).
+    const auto rowState = std::make_unique<ChainedRow>();
     for (int y = 0; y < height; ++y) {
         const bool backwards = serpentine && (y % 2) == 1;
         const std::vector<Lane>& lanes = backwards ? reversed : forward;
-        ChainedRow row{slot(y), target.data() + static_cast<std::size_t>(y) * w, {}};
+        ChainedRow& row = *rowState;
+        row = {slot(y), target.data() + static_cast<std::size_t>(y) * w, {}};
         for (std::size_t k = 0; k < Rows; ++k) {
             row.lanes[k] = slot(y + rows[k].dy) + lanes[k].offset;
         }
         if (backwards) {
-            ChainedRowPass<Mode, true, Rows, Next>(row, width, plan, lanes);
+            ChainedRowPass<Kind, Mode, true, Rows, Next>(row, width, plan, lanes);
         } else {
-            ChainedRowPass<Mode, false, Rows, Next>(row, width, plan, lanes);
+            ChainedRowPass<Kind, Mode, false, Rows, Next>(row, width, plan, lanes);
         }
         // Row y's slot now takes the row that has just come within reach.
         load(y + reach + 1);
     }
 }
 
-template <WindowMode Mode, bool Next>
+template <class Kind, WindowMode Mode, bool Next>
 void ChainedPassFor(std::span<const BufferWord> source, std::span<BufferWord> target, int width, int height,
-                    const ChainedPlan& plan, const std::vector<WindowRow>& rows, bool serpentine) {
+                    const ChainedPlan<Kind>& plan, const std::vector<WindowRow>& rows, bool serpentine) {
     switch (rows.size()) {
     case 0:
-        ChainedPass<Mode, 0, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Kind, Mode, 0, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     case 1:
-        ChainedPass<Mode, 1, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Kind, Mode, 1, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     case 2:
-        ChainedPass<Mode, 2, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Kind, Mode, 2, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     case 3:
-        ChainedPass<Mode, 3, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Kind, Mode, 3, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     case 4:
-        ChainedPass<Mode, 4, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Kind, Mode, 4, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     default:
-        ChainedPass<Mode, 5, Next>(source, target, width, height, plan, rows, serpentine);
+        ChainedPass<Kind, Mode, 5, Next>(source, target, width, height, plan, rows, serpentine);
         break;
     }
 }
 
+// Runs the pass for the kind of palette the plan was made for.
+template <class Kind>
+void RunChainedPass(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target,
+                    int width, int height, const ChainedPlan<Kind>& plan, const std::vector<WindowRow>& rows,
+                    bool next, bool serpentine) {
+    const bool narrow =
+        std::all_of(rows.begin(), rows.end(), [](const WindowRow& row) { return row.width == 4; });
+    const auto run = [&]<WindowMode Mode>() {
+        if (next) {
+            ChainedPassFor<Kind, Mode, true>(source, target, width, height, plan, rows, serpentine);
+        } else {
+            ChainedPassFor<Kind, Mode, false>(source, target, width, height, plan, rows, serpentine);
+        }
+    };
+    if constexpr (kHaveVector) {
+        if (path == RemapPath::Fastest || path == RemapPath::Baseline) {
+            if (narrow) {
+                run.template operator()<WindowMode::Sliding>();
+            } else {
+                run.template operator()<WindowMode::Vector>();
+            }
+            return;
+        }
+    }
+    run.template operator()<WindowMode::Portable>();
+}
+
+Channels CornerChannels(std::size_t corner) {
+    const auto full = [corner](unsigned bit) { return (corner & bit) != 0 ? 255 : 0; };
+    return {full(corners::kRedBit), full(corners::kGreenBit), full(corners::kBlueBit)};
+}
+
+template <class Match>
+void RunCornerPass(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target,
+                   int width, int height, std::span<const Channels> entries,
+                   const std::vector<WindowRow>& rows, float nextWeight, const ErrorTable& error,
+                   bool serpentine) {
+    using Kind = Corners<Match>;
+    const auto plan = std::make_unique<ChainedPlan<Kind>>(
+        ChainedPlan<Kind>{Match(entries),
+                          {},
+                          {},
+                          BuildNextShares({CornerChannels(0), CornerChannels(7)}, nextWeight, error),
+                          ClampTable()});
+    for (std::size_t corner = 0; corner < Kind::kEntries; ++corner) {
+        const Channels c = CornerChannels(corner);
+        plan->words[corner] = WordOf(c.red, c.green, c.blue);
+        plan->offsets[corner] = OffsetsOf(c);
+    }
+    RunChainedPass(path, source, target, width, height, *plan, rows, nextWeight != 0.0F, serpentine);
+}
+
 } // namespace
 
-// The chained pass, when the palette has at most two colours and the kernel suits it:
-// no weight at or left of the current pixel on its own row, and at most five window
-// rows. Returns false, having done nothing, otherwise.
+// The chained pass, when the palette has at most two colours, or only colours on corners
+// of the colour cube, and the kernel suits it: no weight at or left of the current pixel
+// on its own row, and at most five window rows. Returns false, having done nothing,
+// otherwise.
 bool TryChainedPass(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target,
                     int width, int height, std::span<const ColourValue> colours,
                     const std::vector<Cell>& cells, const ErrorTable& error, bool serpentine) {
-    if (colours.size() > 2) {
+    const std::vector<Channels> entries = PaddedEntries(colours, 2);
+    const bool twoEntries = colours.size() <= 2;
+    // Plain matching of more colours is quicker on the vector paths, which match every
+    // pixel independently of the last.
+    if (!twoEntries && (cells.empty() || !corners::AllCorners(entries))) {
         return false;
     }
     if (width == 0 || height == 0) {
@@ -308,40 +451,28 @@ bool TryChainedPass(RemapPath path, std::span<const BufferWord> source, std::spa
     if (!rows || rows->size() > 5) {
         return false;
     }
-    const std::vector<Channels> padding = PaddedEntries(colours, 2);
-    const std::array<Channels, 2> entries{padding[0], padding[1]};
-    const auto plan = std::make_unique<ChainedPlan>(ChainedPlan{
-        TwoEntryMatch(entries[0], entries[1]),
-        {WordOf(entries[0].red, entries[0].green, entries[0].blue),
-         WordOf(entries[1].red, entries[1].green, entries[1].blue)},
-        {OffsetsOf(entries[0]), OffsetsOf(entries[1])},
-        BuildNextShares(entries, nextWeight, error),
-        ClampTable(),
-    });
     const bool next = nextWeight != 0.0F;
-    const bool narrow =
-        std::all_of(rows->begin(), rows->end(), [](const WindowRow& row) { return row.width == 4; });
-    const auto run = [&]<WindowMode Mode>() {
-        if (next) {
-            ChainedPassFor<Mode, true>(source, target, width, height, *plan, *rows, serpentine);
-        } else {
-            ChainedPassFor<Mode, false>(source, target, width, height, *plan, *rows, serpentine);
-        }
-    };
-    if constexpr (kHaveVector) {
-        if (path == RemapPath::Fastest || path == RemapPath::Baseline) {
-            if (narrow) {
-                run.template operator()<WindowMode::Sliding>();
-            } else {
-                run.template operator()<WindowMode::Vector>();
-            }
-            return true;
-        }
+    if (twoEntries) {
+        const std::array<Channels, 2> pair{entries[0], entries[1]};
+        const auto plan = std::make_unique<ChainedPlan<TwoEntries>>(ChainedPlan<TwoEntries>{
+            TwoEntryMatch(pair[0], pair[1]),
+            {WordOf(pair[0].red, pair[0].green, pair[0].blue),
+             WordOf(pair[1].red, pair[1].green, pair[1].blue)},
+            {OffsetsOf(pair[0]), OffsetsOf(pair[1])},
+            BuildNextShares(pair, nextWeight, error),
+            ClampTable(),
+        });
+        RunChainedPass(path, source, target, width, height, *plan, *rows, next, serpentine);
+        return true;
     }
-    run.template operator()<WindowMode::Portable>();
+    if (FourCornerMatch::Fits(entries)) {
+        RunCornerPass<FourCornerMatch>(path, source, target, width, height, entries, *rows, nextWeight, error,
+                                       serpentine);
+    } else {
+        RunCornerPass<CornerMatch>(path, source, target, width, height, entries, *rows, nextWeight, error,
+                                   serpentine);
+    }
     return true;
 }
-
-// The pass from `source` into `target`, both width x height words; they may be the
 
 } // namespace remap_detail

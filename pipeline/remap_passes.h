@@ -28,8 +28,9 @@ bool TryMatchedPass(RemapPath path, std::span<const BufferWord> source, std::spa
                     int width, int height, std::span<const ColourValue> colours,
                     const std::vector<Cell>& cells, const ErrorTable& error, bool serpentine);
 
-// Palettes of at most two colours with kernels that send nothing left of the current
-// pixel on its own row. Returns false, having done nothing, for any other.
+// Palettes of at most two colours, or of colours that all have every channel at 0 or
+// 255, with kernels that send nothing left of the current pixel on its own row. Returns
+// false, having done nothing, for any other.
 bool TryChainedPass(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target,
                     int width, int height, std::span<const ColourValue> colours,
                     const std::vector<Cell>& cells, const ErrorTable& error, bool serpentine);

@@ -236,11 +236,13 @@ TEST_F(RemapTest, EveryPathMatchesTheReferenceForEveryMethod) {
         for (const int strength : strengths) {
             for (int serp = 0; serp <= 1; ++serp) {
                 const int mode = modes[random() % 6];
+                // Every other palette of physical colours only, which have passes of their own.
+                const bool physical = cases % 2 == 1;
                 for (int k = 0; k < 8; ++k) {
                     // Arbitrary colours, now and then a repeated one.
-                    PaletteEntry(mode, k) = (k > 0 && random() % 5 == 0)
-                                                ? PaletteEntry(mode, k - 1)
-                                                : MakeColour(channel(), channel(), channel());
+                    PaletteEntry(mode, k) = (k > 0 && random() % 5 == 0) ? PaletteEntry(mode, k - 1)
+                                            : physical                   ? kPhysicalColours[random() % 8]
+                                                       : MakeColour(channel(), channel(), channel());
                 }
                 // Narrow pictures put most pixels near an edge; wider ones exercise the middle.
                 const int w = 1 + static_cast<int>(random() % (cases % 3 == 0 ? 61 : 19));
@@ -375,7 +377,17 @@ TEST_F(RemapTest, MatchingAgreesWithTheDistanceForEveryColour) {
     cases.push_back({"repeated", {MakeColour(10, 20, 30), MakeColour(10, 20, 30)}, -1});
     cases.push_back({"one colour", {MakeColour(128, 0, 255)}, -1});
     cases.push_back({"red and blue", {MakeColour(255, 0, 0), MakeColour(0, 0, 255)}, -1});
+    // Physical colours out of order and repeated, on three corners and on seven.
+    cases.push_back({"three corners", {kWhite, 0x0000FF, kWhite, kBlack, 0x0000FF}, -1});
+    std::vector<ColourValue> seven(kPhysicalColours.rbegin(), kPhysicalColours.rend() - 1);
+    seven.push_back(seven.back());
+    cases.push_back({"seven corners", seven, -1});
 
+    DitherKernel silent;
+    silent.width = 3;
+    silent.height = 2;
+    const float cells[] = {0.0F, 1.0F, 0.1F, 0.1F, 0.1F, 0.1F};
+    std::copy(std::begin(cells), std::end(cells), silent.cells.begin());
     constexpr int kWidth = 4096;
     constexpr int kHeight = 16;
     constexpr std::uint32_t kChunk = kWidth * kHeight;
@@ -396,14 +408,19 @@ TEST_F(RemapTest, MatchingAgreesWithTheDistanceForEveryColour) {
                 }
             }
             for (const RemapPath path : kPaths) {
-                std::vector<BufferWord> buffer = input;
-                ASSERT_TRUE(RemapPixelsWith(path, buffer, kWidth, kHeight, c.colours,
-                                            ditherTable[kFloydSteinberg], 0, false));
-                const auto wrong = std::mismatch(buffer.begin(), buffer.end(), expected.begin());
-                ASSERT_TRUE(wrong.first == buffer.end())
-                    << c.name << " path " << static_cast<int>(path) << " colour "
-                    << ((first + static_cast<std::uint32_t>(wrong.first - buffer.begin()) * stride) &
-                        0xFFFFFFu);
+                // Strength 0, and a kernel whose every share at strength 1 rounds to
+                // nothing: the passes that diffuse match too.
+                for (const int strength : {0, 1}) {
+                    std::vector<BufferWord> buffer = input;
+                    ASSERT_TRUE(RemapPixelsWith(path, buffer, kWidth, kHeight, c.colours, silent, strength,
+                                                strength == 1));
+                    const auto wrong = std::mismatch(buffer.begin(), buffer.end(), expected.begin());
+                    ASSERT_TRUE(wrong.first == buffer.end())
+                        << c.name << " path " << static_cast<int>(path) << " strength " << strength
+                        << " colour "
+                        << ((first + static_cast<std::uint32_t>(wrong.first - buffer.begin()) * stride) &
+                            0xFFFFFFu);
+                }
             }
         }
     }
