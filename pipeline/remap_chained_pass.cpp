@@ -75,12 +75,12 @@ struct ChainedRow {
 
 template <class Kind> struct ChainedPlan {
     typename Kind::Match match;
-    std::array<BufferWord, Kind::kEntries> words;
+    std::array<BufferWord, Kind::kEntries> words{};
     // Per entry, what turns a channel value into its row of the window tables: the
     // difference offset less the entry's channel.
-    std::array<std::array<unsigned, 3>, Kind::kEntries> offsets;
+    std::array<std::array<unsigned, 3>, Kind::kEntries> offsets{};
     // The next pixel's shares for either outcome of the match (see Kind::PickNext).
-    NextShares next;
+    NextShares next{};
     ClampTable clamp;
 };
 
