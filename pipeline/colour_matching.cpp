@@ -64,6 +64,23 @@ CornerMatch::CornerMatch(std::span<const Channels> entries) : tags_(corners::Cor
     }
 }
 
+bool CubeMatch::Fits(std::span<const Channels> entries) {
+    const std::array<int, 8> tags = corners::CornerTags(entries);
+    return corners::AllCorners(entries) &&
+           std::none_of(tags.begin(), tags.end(), [](int tag) { return tag == corners::kAbsent; });
+}
+
+CubeMatch::CubeMatch(std::span<const Channels> /*entries*/) {
+    for (std::size_t v = 0; v < 256; ++v) {
+        const int value = static_cast<int>(v);
+        for (std::size_t bit = 0; bit < 2; ++bit) {
+            red_[v].term[bit] = corners::TermsOf(value, bit).red + static_cast<int>(bit * corners::kRedBit);
+            red_[v].blueWeight[bit] = corners::TermsOf(value, bit).blueWeight;
+        }
+        blueSquare_[v] = corners::TermsOf(value, v >> 7).blueSquare;
+    }
+}
+
 bool FourCornerMatch::Fits(std::span<const Channels> entries) {
     const std::array<int, 8> tags = corners::CornerTags(entries);
     return corners::AllCorners(entries) &&

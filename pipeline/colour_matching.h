@@ -226,6 +226,44 @@ class CornerMatch {
     std::array<int, 8> tags_{};
 };
 
+// Palettes on all eight corners, as the eight-colour modes' default one is. Moving a
+// corner's green channel to the other end changes its distance by the green term alone,
+// by at least 1020, and moving its blue channel by the blue term alone, by at least 510
+// once rounded down (the blue weight is at least 512): so the nearest corner has green
+// and blue at the ends nearer the pixel's own, and only the two corners that differ in
+// red are left to compare, with the same green term, which drops out. Those two are never
+// equally near (the tests try every colour with the palette in either order), so the
+// entries' order plays no part.
+class CubeMatch {
+  public:
+    // True when the entries, all corners, lie on every corner.
+    static bool Fits(std::span<const Channels> entries);
+    // The entries must fit; in which order they come makes no difference.
+    explicit CubeMatch(std::span<const Channels> entries);
+
+    // 64 x the distance less the green term, plus the corner.
+    [[gnu::always_inline]] unsigned Nearest(unsigned red, unsigned green, unsigned blue) const {
+        const auto& r = red_[red];
+        const unsigned square = blueSquare_[blue];
+        const int ends =
+            static_cast<int>(((green >> 7) * corners::kGreenBit) | ((blue >> 7) * corners::kBlueBit));
+        return static_cast<unsigned>(
+            corners::Smaller((r.term[0] + ends) + corners::BlueKey(r.blueWeight[0], square),
+                             (r.term[1] + ends) + corners::BlueKey(r.blueWeight[1], square)));
+    }
+
+  private:
+    // Per red value, for red 0 and 255: 64 x the red term plus the red bit, and the
+    // blue weight.
+    struct RedParts {
+        std::array<int, 2> term;
+        std::array<unsigned, 2> blueWeight;
+    };
+    std::array<RedParts, 256> red_{};
+    // Per blue value, the difference to the nearer end, squared.
+    std::array<unsigned, 256> blueSquare_{};
+};
+
 // Palettes on at most four corners, as those of the four-colour modes are: each key is
 // worked out alone, four of them rather than eight, and the tree is one level shorter.
 class FourCornerMatch {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 namespace remap_detail {
@@ -128,6 +129,7 @@ struct TwoEntries {
     using Match = TwoEntryMatch;
     static constexpr std::size_t kEntries = 2;
     static constexpr bool kHoldsChannels = false;
+    static constexpr bool kRedAlonePicked = false;
     [[gnu::always_inline]] static TwoEntryMatch::Sides Nearest(const Match& match, unsigned red,
                                                                unsigned green, unsigned blue) {
         return match.Compare(red, green, blue);
@@ -146,7 +148,10 @@ struct TwoEntries {
 template <class CornerMatching> struct Corners {
     using Match = CornerMatching;
     static constexpr std::size_t kEntries = 8; // by corner
-    static constexpr bool kHoldsChannels = true;
+    // The cube's match is short enough to leave the channels in registers; and its green
+    // and blue ends follow from the pixel alone, so only red has two outcomes to pick from.
+    static constexpr bool kHoldsChannels = !std::is_same_v<CornerMatching, CubeMatch>;
+    static constexpr bool kRedAlonePicked = std::is_same_v<CornerMatching, CubeMatch>;
     [[gnu::always_inline]] static unsigned Nearest(const Match& match, unsigned red, unsigned green,
                                                    unsigned blue) {
         return match.Nearest(red, green, blue);
@@ -256,15 +261,22 @@ void ChainedRowPass(ChainedRow& row, int width, const ChainedPlan<Kind>& plan, s
             const unsigned baseBlue = word & 0xFFu;
             const unsigned baseGreen = (word >> 8) & 0xFFu;
             const unsigned baseRed = (word >> 16) & 0xFFu;
-            unsigned blue0 = plan.clamp(baseBlue, next0[0][blue]);
-            const unsigned blue1 = plan.clamp(baseBlue, next1[0][blue]);
-            unsigned green0 = plan.clamp(baseGreen, next0[1][green]);
-            const unsigned green1 = plan.clamp(baseGreen, next1[1][green]);
             unsigned red0 = plan.clamp(baseRed, next0[2][red]);
             const unsigned red1 = plan.clamp(baseRed, next1[2][red]);
-            Kind::PickNext(outcome, blue0, green0, red0, blue1, green1, red1);
-            blue = blue0;
-            green = green0;
+            if constexpr (Kind::kRedAlonePicked) {
+                // Green and blue have one outcome each: the ends nearer the pixel's own.
+                blue = plan.clamp(baseBlue, plan.next[blue >> 7][0][blue]);
+                green = plan.clamp(baseGreen, plan.next[green >> 7][1][green]);
+                PickWhenSet(outcome, corners::kRedBit, red0, red1);
+            } else {
+                unsigned blue0 = plan.clamp(baseBlue, next0[0][blue]);
+                const unsigned blue1 = plan.clamp(baseBlue, next1[0][blue]);
+                unsigned green0 = plan.clamp(baseGreen, next0[1][green]);
+                const unsigned green1 = plan.clamp(baseGreen, next1[1][green]);
+                Kind::PickNext(outcome, blue0, green0, red0, blue1, green1, red1);
+                blue = blue0;
+                green = green0;
+            }
             red = red0;
         } else {
             blue = word & 0xFFu;
@@ -465,7 +477,10 @@ bool TryChainedPass(RemapPath path, std::span<const BufferWord> source, std::spa
         RunChainedPass(path, source, target, width, height, *plan, *rows, next, serpentine);
         return true;
     }
-    if (FourCornerMatch::Fits(entries)) {
+    if (CubeMatch::Fits(entries)) {
+        RunCornerPass<CubeMatch>(path, source, target, width, height, entries, *rows, nextWeight, error,
+                                 serpentine);
+    } else if (FourCornerMatch::Fits(entries)) {
         RunCornerPass<FourCornerMatch>(path, source, target, width, height, entries, *rows, nextWeight, error,
                                        serpentine);
     } else {

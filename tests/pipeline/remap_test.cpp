@@ -377,8 +377,9 @@ TEST_F(RemapTest, MatchingAgreesWithTheDistanceForEveryColour) {
     cases.push_back({"repeated", {MakeColour(10, 20, 30), MakeColour(10, 20, 30)}, -1});
     cases.push_back({"one colour", {MakeColour(128, 0, 255)}, -1});
     cases.push_back({"red and blue", {MakeColour(255, 0, 0), MakeColour(0, 0, 255)}, -1});
-    // Physical colours out of order and repeated, on three corners and on seven.
+    // Physical colours out of order and repeated, on three corners, on seven and on all.
     cases.push_back({"three corners", {kWhite, 0x0000FF, kWhite, kBlack, 0x0000FF}, -1});
+    cases.push_back({"eight corners", {kPhysicalColours.rbegin(), kPhysicalColours.rend()}, -1});
     std::vector<ColourValue> seven(kPhysicalColours.rbegin(), kPhysicalColours.rend() - 1);
     seven.push_back(seven.back());
     cases.push_back({"seven corners", seven, -1});
