@@ -89,24 +89,32 @@ bool FourCornerMatch::Fits(std::span<const Channels> entries) {
 
 FourCornerMatch::FourCornerMatch(std::span<const Channels> entries) {
     const std::array<int, 8> tags = corners::CornerTags(entries);
-    tags_.fill(corners::kAbsent);
     std::size_t slot = 0;
     for (std::size_t corner = 0; corner < tags.size(); ++corner) {
         if (tags[corner] == corners::kAbsent) {
             continue;
         }
-        tags_[slot] = tags[corner];
         const std::size_t bits[3] = {(corner & corners::kRedBit) != 0 ? 1u : 0u,
                                      (corner & corners::kGreenBit) != 0 ? 1u : 0u,
                                      (corner & corners::kBlueBit) != 0 ? 1u : 0u};
         for (std::size_t v = 0; v < 256; ++v) {
             const int value = static_cast<int>(v);
-            red_[v].term[slot] = corners::TermsOf(value, bits[0]).red;
-            red_[v].blueWeight[slot] = corners::TermsOf(value, bits[0]).blueWeight;
-            green_[v][slot] = corners::TermsOf(value, bits[1]).green;
-            blueSquare_[v][slot] = corners::TermsOf(value, bits[2]).blueSquare;
+            // TermsOf gives 64 x the red and green terms.
+            red_[v].term[slot] = 4 * corners::TermsOf(value, bits[0]).red + tags[corner];
+            const std::uint32_t weight = corners::TermsOf(value, bits[0]).blueWeight;
+            red_[v].blueWeight[slot] = weight | (weight << 16);
+            green_[v][slot] = 4 * corners::TermsOf(value, bits[1]).green;
+            const std::uint32_t square = corners::TermsOf(value, bits[2]).blueSquare;
+            const std::uint32_t low = std::min(square, 32767u);
+            blueSquare_[v][slot] = low | ((square - low) << 16);
         }
         ++slot;
+    }
+    // Slots no corner fills never win.
+    for (; slot < 4; ++slot) {
+        for (std::size_t v = 0; v < 256; ++v) {
+            red_[v].term[slot] = corners::kAbsent;
+        }
     }
 }
 

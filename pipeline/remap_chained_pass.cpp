@@ -148,9 +148,10 @@ struct TwoEntries {
 template <class CornerMatching> struct Corners {
     using Match = CornerMatching;
     static constexpr std::size_t kEntries = 8; // by corner
-    // The cube's match is short enough to leave the channels in registers; and its green
-    // and blue ends follow from the pixel alone, so only red has two outcomes to pick from.
-    static constexpr bool kHoldsChannels = !std::is_same_v<CornerMatching, CubeMatch>;
+    // Only the match of five to seven corners needs so many registers that the channels
+    // wait in memory. The cube's green and blue ends follow from the pixel alone, so only
+    // red has two outcomes to pick from.
+    static constexpr bool kHoldsChannels = std::is_same_v<CornerMatching, CornerMatch>;
     static constexpr bool kRedAlonePicked = std::is_same_v<CornerMatching, CubeMatch>;
     [[gnu::always_inline]] static unsigned Nearest(const Match& match, unsigned red, unsigned green,
                                                    unsigned blue) {
