@@ -116,7 +116,7 @@ class TwoEntryMatch {
         int first;
         int second;
     };
-    [[gnu::always_inline]] Sides Compare(unsigned red, unsigned green, unsigned blue) const {
+    [[gnu::always_inline]] Sides Compare(std::size_t red, std::size_t green, std::size_t blue) const {
         // Both products are never negative, so the shifts are the divisions by 256.
         const auto blueTerm = [&](std::size_t entry) {
             return static_cast<int>(
@@ -195,7 +195,7 @@ class CornerMatch {
     explicit CornerMatch(std::span<const Channels> entries); // every entry a corner
 
     // The smallest key.
-    [[gnu::always_inline]] unsigned Nearest(unsigned red, unsigned green, unsigned blue) const {
+    [[gnu::always_inline]] unsigned Nearest(std::size_t red, std::size_t green, std::size_t blue) const {
         using corners::Smaller;
         const auto& r = red_[red];
         const auto& g = green_[green];
@@ -242,7 +242,7 @@ class CubeMatch {
     explicit CubeMatch(std::span<const Channels> entries);
 
     // 64 x the distance less the green term, plus the corner.
-    [[gnu::always_inline]] unsigned Nearest(unsigned red, unsigned green, unsigned blue) const {
+    [[gnu::always_inline]] unsigned Nearest(std::size_t red, std::size_t green, std::size_t blue) const {
         const auto& r = red_[red];
         const unsigned square = blueSquare_[blue];
         const int ends =
@@ -275,7 +275,7 @@ class FourCornerMatch {
     explicit FourCornerMatch(std::span<const Channels> entries); // the entries must fit
 
     // The smallest key; its lowest three bits are the corner.
-    [[gnu::always_inline]] unsigned Nearest(unsigned red, unsigned green, unsigned blue) const {
+    [[gnu::always_inline]] unsigned Nearest(std::size_t red, std::size_t green, std::size_t blue) const {
         const RedParts& r = red_[red];
 #if defined(__SSE2__)
         const auto load = [](const auto& slots) {

@@ -41,7 +41,7 @@ class ClampTable {
                 ClampChannel(static_cast<int>(i) - static_cast<int>(kShareBias), 0));
         }
     }
-    [[gnu::always_inline]] unsigned operator()(unsigned channel, unsigned biasedShare) const {
+    [[gnu::always_inline]] std::size_t operator()(std::size_t channel, unsigned biasedShare) const {
         return values_[channel + biasedShare];
     }
 
@@ -87,9 +87,10 @@ template <class Kind> struct ChainedPlan {
 
 // Replaces the three channels with the others when `first` is greater than `second`.
 // Which entry is nearer is unpredictable, and the compiler would branch on it.
-[[gnu::always_inline]] inline void PickWhenGreater(int first, int second, unsigned& blue, unsigned& green,
-                                                   unsigned& red, unsigned otherBlue, unsigned otherGreen,
-                                                   unsigned otherRed) {
+[[gnu::always_inline]] inline void PickWhenGreater(int first, int second, std::size_t& blue,
+                                                   std::size_t& green, std::size_t& red,
+                                                   std::size_t otherBlue, std::size_t otherGreen,
+                                                   std::size_t otherRed) {
 #if defined(__x86_64__) || defined(__i386__)
     asm("cmpl %[second], %[first]\n\t"
         "cmovg %[otherBlue], %[blue]\n\t"
@@ -100,7 +101,7 @@ template <class Kind> struct ChainedPlan {
           [otherRed] "r"(otherRed)
         : "cc");
 #else
-    const unsigned mask = 0u - static_cast<unsigned>(first > second);
+    const std::size_t mask = 0u - static_cast<std::size_t>(first > second);
     blue ^= (blue ^ otherBlue) & mask;
     green ^= (green ^ otherGreen) & mask;
     red ^= (red ^ otherRed) & mask;
@@ -109,7 +110,8 @@ template <class Kind> struct ChainedPlan {
 
 // Replaces `value` with `other` when `key` has any of the bits of `bit`; without a branch,
 // as above.
-[[gnu::always_inline]] inline void PickWhenSet(unsigned key, unsigned bit, unsigned& value, unsigned other) {
+[[gnu::always_inline]] inline void PickWhenSet(unsigned key, unsigned bit, std::size_t& value,
+                                               std::size_t other) {
 #if defined(__x86_64__) || defined(__i386__)
     asm("testl %[bit], %[key]\n\t"
         "cmovnz %[other], %[value]"
@@ -117,7 +119,7 @@ template <class Kind> struct ChainedPlan {
         : [key] "r"(key), [bit] "ri"(bit), [other] "r"(other)
         : "cc");
 #else
-    const unsigned mask = 0u - static_cast<unsigned>((key & bit) != 0);
+    const std::size_t mask = 0u - static_cast<std::size_t>((key & bit) != 0);
     value ^= (value ^ other) & mask;
 #endif
 }
@@ -130,17 +132,17 @@ struct TwoEntries {
     static constexpr std::size_t kEntries = 2;
     static constexpr bool kHoldsChannels = false;
     static constexpr bool kRedAlonePicked = false;
-    [[gnu::always_inline]] static TwoEntryMatch::Sides Nearest(const Match& match, unsigned red,
-                                                               unsigned green, unsigned blue) {
+    [[gnu::always_inline]] static TwoEntryMatch::Sides Nearest(const Match& match, std::size_t red,
+                                                               std::size_t green, std::size_t blue) {
         return match.Compare(red, green, blue);
     }
     [[gnu::always_inline]] static std::size_t EntryOf(TwoEntryMatch::Sides sides) {
         return static_cast<std::size_t>(sides.first > sides.second);
     }
     // The outcomes are entry 0 and entry 1.
-    [[gnu::always_inline]] static void PickNext(TwoEntryMatch::Sides sides, unsigned& blue, unsigned& green,
-                                                unsigned& red, unsigned otherBlue, unsigned otherGreen,
-                                                unsigned otherRed) {
+    [[gnu::always_inline]] static void PickNext(TwoEntryMatch::Sides sides, std::size_t& blue,
+                                                std::size_t& green, std::size_t& red, std::size_t otherBlue,
+                                                std::size_t otherGreen, std::size_t otherRed) {
         PickWhenGreater(sides.first, sides.second, blue, green, red, otherBlue, otherGreen, otherRed);
     }
 };
@@ -153,14 +155,15 @@ template <class CornerMatching> struct Corners {
     // red has two outcomes to pick from.
     static constexpr bool kHoldsChannels = std::is_same_v<CornerMatching, CornerMatch>;
     static constexpr bool kRedAlonePicked = std::is_same_v<CornerMatching, CubeMatch>;
-    [[gnu::always_inline]] static unsigned Nearest(const Match& match, unsigned red, unsigned green,
-                                                   unsigned blue) {
+    [[gnu::always_inline]] static unsigned Nearest(const Match& match, std::size_t red, std::size_t green,
+                                                   std::size_t blue) {
         return match.Nearest(red, green, blue);
     }
     [[gnu::always_inline]] static std::size_t EntryOf(unsigned key) { return key & 7u; }
     // The outcomes are, per channel, the corner's channel at 0 and at 255.
-    [[gnu::always_inline]] static void PickNext(unsigned key, unsigned& blue, unsigned& green, unsigned& red,
-                                                unsigned otherBlue, unsigned otherGreen, unsigned otherRed) {
+    [[gnu::always_inline]] static void PickNext(unsigned key, std::size_t& blue, std::size_t& green,
+                                                std::size_t& red, std::size_t otherBlue,
+                                                std::size_t otherGreen, std::size_t otherRed) {
         PickWhenSet(key, corners::kBlueBit, blue, otherBlue);
         PickWhenSet(key, corners::kGreenBit, green, otherGreen);
         PickWhenSet(key, corners::kRedBit, red, otherRed);
@@ -209,9 +212,10 @@ void ChainedRowPass(ChainedRow& row, int width, const ChainedPlan<Kind>& plan, s
     }
 #endif
     BufferWord word = line[first];
-    unsigned blue = word & 0xFFu;
-    unsigned green = (word >> 8) & 0xFFu;
-    unsigned red = (word >> 16) & 0xFFu;
+    // The channels fill whole registers, so that indexing with them needs no widening.
+    std::size_t blue = word & 0xFFu;
+    std::size_t green = (word >> 8) & 0xFFu;
+    std::size_t red = (word >> 16) & 0xFFu;
     for (std::ptrdiff_t x = first; Reversed ? x >= 0 : x < 0; x += direction) {
         // Where the match needs many registers, the pixel's channels wait in its own
         // slot of the row, which nothing reads again, until the shares need them. Held
@@ -262,18 +266,18 @@ void ChainedRowPass(ChainedRow& row, int width, const ChainedPlan<Kind>& plan, s
             const unsigned baseBlue = word & 0xFFu;
             const unsigned baseGreen = (word >> 8) & 0xFFu;
             const unsigned baseRed = (word >> 16) & 0xFFu;
-            unsigned red0 = plan.clamp(baseRed, next0[2][red]);
-            const unsigned red1 = plan.clamp(baseRed, next1[2][red]);
+            std::size_t red0 = plan.clamp(baseRed, next0[2][red]);
+            const std::size_t red1 = plan.clamp(baseRed, next1[2][red]);
             if constexpr (Kind::kRedAlonePicked) {
                 // Green and blue have one outcome each: the ends nearer the pixel's own.
                 blue = plan.clamp(baseBlue, plan.next[blue >> 7][0][blue]);
                 green = plan.clamp(baseGreen, plan.next[green >> 7][1][green]);
                 PickWhenSet(outcome, corners::kRedBit, red0, red1);
             } else {
-                unsigned blue0 = plan.clamp(baseBlue, next0[0][blue]);
-                const unsigned blue1 = plan.clamp(baseBlue, next1[0][blue]);
-                unsigned green0 = plan.clamp(baseGreen, next0[1][green]);
-                const unsigned green1 = plan.clamp(baseGreen, next1[1][green]);
+                std::size_t blue0 = plan.clamp(baseBlue, next0[0][blue]);
+                const std::size_t blue1 = plan.clamp(baseBlue, next1[0][blue]);
+                std::size_t green0 = plan.clamp(baseGreen, next0[1][green]);
+                const std::size_t green1 = plan.clamp(baseGreen, next1[1][green]);
                 Kind::PickNext(outcome, blue0, green0, red0, blue1, green1, red1);
                 blue = blue0;
                 green = green0;
