@@ -241,19 +241,30 @@ class CubeMatch {
     // The entries must fit; in which order they come makes no difference.
     explicit CubeMatch(std::span<const Channels> entries);
 
-    // 64 x the distance less the green term, plus the corner.
-    [[gnu::always_inline]] unsigned Nearest(std::size_t red, std::size_t green, std::size_t blue) const {
+    // The keys of the corners with red at 0 and at 255: 256 x the distance less the green
+    // term, plus the corner.
+    struct Keys {
+        int redAt0;
+        int redAt255;
+    };
+    [[gnu::always_inline]] Keys KeysOf(std::size_t red, std::size_t green, std::size_t blue) const {
         const auto& r = red_[red];
         const unsigned square = blueSquare_[blue];
         const int ends =
             static_cast<int>(((green >> 7) * corners::kGreenBit) | ((blue >> 7) * corners::kBlueBit));
-        return static_cast<unsigned>(
-            corners::Smaller((r.term[0] + ends) + corners::BlueKey(r.blueWeight[0], square),
-                             (r.term[1] + ends) + corners::BlueKey(r.blueWeight[1], square)));
+        // Both products are never negative; the mask rounds the blue term down.
+        return {(r.term[0] + ends) + static_cast<int>((r.blueWeight[0] * square) & ~255u),
+                (r.term[1] + ends) + static_cast<int>((r.blueWeight[1] * square) & ~255u)};
+    }
+
+    // The smaller key.
+    [[gnu::always_inline]] unsigned Nearest(std::size_t red, std::size_t green, std::size_t blue) const {
+        const Keys keys = KeysOf(red, green, blue);
+        return static_cast<unsigned>(corners::Smaller(keys.redAt0, keys.redAt255));
     }
 
   private:
-    // Per red value, for red 0 and 255: 64 x the red term plus the red bit, and the
+    // Per red value, for red 0 and 255: 256 x the red term plus the red bit, and the
     // blue weight.
     struct RedParts {
         std::array<int, 2> term;

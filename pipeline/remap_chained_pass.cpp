@@ -151,10 +151,9 @@ template <class CornerMatching> struct Corners {
     using Match = CornerMatching;
     static constexpr std::size_t kEntries = 8; // by corner
     // Only the match of five to seven corners needs so many registers that the channels
-    // wait in memory. The cube's green and blue ends follow from the pixel alone, so only
-    // red has two outcomes to pick from.
+    // wait in memory.
     static constexpr bool kHoldsChannels = std::is_same_v<CornerMatching, CornerMatch>;
-    static constexpr bool kRedAlonePicked = std::is_same_v<CornerMatching, CubeMatch>;
+    static constexpr bool kRedAlonePicked = false;
     [[gnu::always_inline]] static unsigned Nearest(const Match& match, std::size_t red, std::size_t green,
                                                    std::size_t blue) {
         return match.Nearest(red, green, blue);
@@ -167,6 +166,34 @@ template <class CornerMatching> struct Corners {
         PickWhenSet(key, corners::kBlueBit, blue, otherBlue);
         PickWhenSet(key, corners::kGreenBit, green, otherGreen);
         PickWhenSet(key, corners::kRedBit, red, otherRed);
+    }
+};
+
+// Palettes on every corner. Green and blue ends follow from the pixel alone, so only red
+// has two outcomes to pick from, and it picks straight from the comparison of the keys.
+struct Cube {
+    using Match = CubeMatch;
+    static constexpr std::size_t kEntries = 8; // by corner
+    static constexpr bool kHoldsChannels = false;
+    static constexpr bool kRedAlonePicked = true;
+    [[gnu::always_inline]] static CubeMatch::Keys Nearest(const Match& match, std::size_t red,
+                                                          std::size_t green, std::size_t blue) {
+        return match.KeysOf(red, green, blue);
+    }
+    [[gnu::always_inline]] static std::size_t EntryOf(CubeMatch::Keys keys) {
+        return static_cast<std::size_t>(corners::Smaller(keys.redAt0, keys.redAt255)) & 7u;
+    }
+    // Replaces `red` with `otherRed`, its value for red at 255, when that corner is nearer.
+    [[gnu::always_inline]] static void PickRed(CubeMatch::Keys keys, std::size_t& red, std::size_t otherRed) {
+#if defined(__x86_64__) || defined(__i386__)
+        asm("cmpl %[redAt255], %[redAt0]\n\t"
+            "cmovg %[otherRed], %[red]"
+            : [red] "+r"(red)
+            : [redAt0] "r"(keys.redAt0), [redAt255] "r"(keys.redAt255), [otherRed] "r"(otherRed)
+            : "cc");
+#else
+        red = keys.redAt0 > keys.redAt255 ? otherRed : red;
+#endif
     }
 };
 
@@ -269,10 +296,11 @@ void ChainedRowPass(ChainedRow& row, int width, const ChainedPlan<Kind>& plan, s
             std::size_t red0 = plan.clamp(baseRed, next0[2][red]);
             const std::size_t red1 = plan.clamp(baseRed, next1[2][red]);
             if constexpr (Kind::kRedAlonePicked) {
-                // Green and blue have one outcome each: the ends nearer the pixel's own.
-                blue = plan.clamp(baseBlue, plan.next[blue >> 7][0][blue]);
-                green = plan.clamp(baseGreen, plan.next[green >> 7][1][green]);
-                PickWhenSet(outcome, corners::kRedBit, red0, red1);
+                // Green and blue have one outcome each, the ends nearer the pixel's own,
+                // whose shares the plan holds first (see RunCornerPass).
+                blue = plan.clamp(baseBlue, next0[0][blue]);
+                green = plan.clamp(baseGreen, next0[1][green]);
+                Kind::PickRed(outcome, red0, red1);
             } else {
                 std::size_t blue0 = plan.clamp(baseBlue, next0[0][blue]);
                 const std::size_t blue1 = plan.clamp(baseBlue, next1[0][blue]);
@@ -413,14 +441,13 @@ Channels CornerChannels(std::size_t corner) {
     return {full(corners::kRedBit), full(corners::kGreenBit), full(corners::kBlueBit)};
 }
 
-template <class Match>
+template <class Kind>
 void RunCornerPass(RemapPath path, std::span<const BufferWord> source, std::span<BufferWord> target,
                    int width, int height, std::span<const Channels> entries,
                    const std::vector<WindowRow>& rows, float nextWeight, const ErrorTable& error,
                    bool serpentine) {
-    using Kind = Corners<Match>;
     const auto plan = std::make_unique<ChainedPlan<Kind>>(
-        ChainedPlan<Kind>{Match(entries),
+        ChainedPlan<Kind>{typename Kind::Match(entries),
                           {},
                           {},
                           BuildNextShares({CornerChannels(0), CornerChannels(7)}, nextWeight, error),
@@ -429,6 +456,14 @@ void RunCornerPass(RemapPath path, std::span<const BufferWord> source, std::span
         const Channels c = CornerChannels(corner);
         plan->words[corner] = WordOf(c.red, c.green, c.blue);
         plan->offsets[corner] = OffsetsOf(c);
+    }
+    if constexpr (Kind::kRedAlonePicked) {
+        // Blue and green take the end nearer their value: their shares for it go first.
+        for (std::size_t channel = 0; channel < 2; ++channel) {
+            for (std::size_t v = 128; v < 256; ++v) {
+                plan->next[0][channel][v] = plan->next[1][channel][v];
+            }
+        }
     }
     RunChainedPass(path, source, target, width, height, *plan, rows, nextWeight != 0.0F, serpentine);
 }
@@ -483,14 +518,14 @@ bool TryChainedPass(RemapPath path, std::span<const BufferWord> source, std::spa
         return true;
     }
     if (CubeMatch::Fits(entries)) {
-        RunCornerPass<CubeMatch>(path, source, target, width, height, entries, *rows, nextWeight, error,
-                                 serpentine);
+        RunCornerPass<Cube>(path, source, target, width, height, entries, *rows, nextWeight, error,
+                            serpentine);
     } else if (FourCornerMatch::Fits(entries)) {
-        RunCornerPass<FourCornerMatch>(path, source, target, width, height, entries, *rows, nextWeight, error,
-                                       serpentine);
+        RunCornerPass<Corners<FourCornerMatch>>(path, source, target, width, height, entries, *rows,
+                                                nextWeight, error, serpentine);
     } else {
-        RunCornerPass<CornerMatch>(path, source, target, width, height, entries, *rows, nextWeight, error,
-                                   serpentine);
+        RunCornerPass<Corners<CornerMatch>>(path, source, target, width, height, entries, *rows, nextWeight,
+                                            error, serpentine);
     }
     return true;
 }
