@@ -74,7 +74,8 @@ CubeMatch::CubeMatch(std::span<const Channels> /*entries*/) {
     for (std::size_t v = 0; v < 256; ++v) {
         const int value = static_cast<int>(v);
         for (std::size_t bit = 0; bit < 2; ++bit) {
-            red_[v].term[bit] = 4 * corners::TermsOf(value, bit).red + static_cast<int>(bit * corners::kRedBit);
+            red_[v].term[bit] =
+                4 * corners::TermsOf(value, bit).red + static_cast<int>(bit * corners::kRedBit);
             red_[v].blueWeight[bit] = corners::TermsOf(value, bit).blueWeight;
         }
         blueSquare_[v] = corners::TermsOf(value, v >> 7).blueSquare;

@@ -288,7 +288,7 @@ class FourCornerMatch {
     // The smallest key; its lowest three bits are the corner.
     [[gnu::always_inline]] unsigned Nearest(std::size_t red, std::size_t green, std::size_t blue) const {
         const RedParts& r = red_[red];
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
         const auto load = [](const auto& slots) {
             return _mm_load_si128(reinterpret_cast<const __m128i*>(slots.data()));
         };

@@ -7,6 +7,7 @@
 #include "state/error_message.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <random>
@@ -236,12 +237,16 @@ TEST_F(RemapTest, EveryPathMatchesTheReferenceForEveryMethod) {
         for (const int strength : strengths) {
             for (int serp = 0; serp <= 1; ++serp) {
                 const int mode = modes[random() % 6];
-                // Every other palette of physical colours only, which have passes of their own.
+                // Every other palette of physical colours only, which have passes of their own;
+                // half of those hold every one, in an order of their own.
                 const bool physical = cases % 2 == 1;
+                std::array<ColourValue, 8> everyCorner = kPhysicalColours;
+                std::shuffle(everyCorner.begin(), everyCorner.end(), random);
                 for (int k = 0; k < 8; ++k) {
                     // Arbitrary colours, now and then a repeated one.
-                    PaletteEntry(mode, k) = (k > 0 && random() % 5 == 0) ? PaletteEntry(mode, k - 1)
-                                            : physical                   ? kPhysicalColours[random() % 8]
+                    PaletteEntry(mode, k) = cases % 4 == 3 ? everyCorner[static_cast<std::size_t>(k)]
+                                            : (k > 0 && random() % 5 == 0) ? PaletteEntry(mode, k - 1)
+                                            : physical                     ? kPhysicalColours[random() % 8]
                                                        : MakeColour(channel(), channel(), channel());
                 }
                 // Narrow pictures put most pixels near an edge; wider ones exercise the middle.
@@ -321,7 +326,8 @@ TEST_F(RemapTest, UnusualKernelsMatchTheReferenceOnEveryPath) {
     ditherTable[40] = DitherKernel{};
 }
 
-// The picture the desktop program converts most: full Mode 0 width, every method and path.
+// The picture the desktop program converts most, full Mode 0 width, in Mode 0 and in
+// Mode 2's default palette (every corner of the cube), every method and path.
 TEST_F(RemapTest, FullWidthPicturesMatchTheReference) {
     std::mt19937 random(5);
     const int w = 640;
@@ -332,17 +338,23 @@ TEST_F(RemapTest, FullWidthPicturesMatchTheReference) {
         const auto level = static_cast<unsigned>((i % w) * 255 / w);
         input[i] = SwapRedBlue(MakeColour(level, (level + random() % 64) & 0xFF, 255 - level));
     }
-    for (int method = 0; method < kDitherMethodCount; ++method) {
-        for (int serp = 0; serp <= 1; ++serp) {
-            std::vector<BufferWord> expected = input;
-            ReferenceRemap(expected, w, h, 0, method, 100, serp != 0);
-            for (const RemapPath path : kPaths) {
-                std::vector<BufferWord> buffer = input;
-                ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h,
-                                            std::span<const ColourValue>(palette).first(2),
-                                            ditherTable[static_cast<std::size_t>(method)], 100, serp != 0));
-                ASSERT_EQ(buffer, expected)
-                    << "path " << static_cast<int>(path) << " method " << method << " serpentine " << serp;
+    for (const int mode : {0, 2}) {
+        ResetPalette(mode);
+        const auto colours = std::span<const ColourValue>(palette).subspan(
+            static_cast<std::size_t>(mode * kPaletteColumns),
+            static_cast<std::size_t>(ScreenModeByNumber(mode)->colourCount));
+        for (int method = 0; method < kDitherMethodCount; ++method) {
+            for (int serp = 0; serp <= 1; ++serp) {
+                std::vector<BufferWord> expected = input;
+                ReferenceRemap(expected, w, h, mode, method, 100, serp != 0);
+                for (const RemapPath path : kPaths) {
+                    std::vector<BufferWord> buffer = input;
+                    ASSERT_TRUE(RemapPixelsWith(path, buffer, w, h, colours,
+                                                ditherTable[static_cast<std::size_t>(method)], 100,
+                                                serp != 0));
+                    ASSERT_EQ(buffer, expected) << "mode " << mode << " path " << static_cast<int>(path)
+                                                << " method " << method << " serpentine " << serp;
+                }
             }
         }
     }
