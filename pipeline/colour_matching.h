@@ -257,12 +257,6 @@ class CubeMatch {
                 (r.term[1] + ends) + static_cast<int>((r.blueWeight[1] * square) & ~255u)};
     }
 
-    // The smaller key.
-    [[gnu::always_inline]] unsigned Nearest(std::size_t red, std::size_t green, std::size_t blue) const {
-        const Keys keys = KeysOf(red, green, blue);
-        return static_cast<unsigned>(corners::Smaller(keys.redAt0, keys.redAt255));
-    }
-
   private:
     // Per red value, for red 0 and 255: 256 x the red term plus the red bit, and the
     // blue weight.

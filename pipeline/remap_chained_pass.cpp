@@ -124,7 +124,7 @@ template <class Kind> struct ChainedPlan {
 #endif
 }
 
-// The two kinds of palette the pass takes. Each names its match, what it gives for a
+// The kinds of palette the pass takes. Each names its match, what it gives for a
 // pixel, which entry that is, and how it picks the next pixel's channels from their
 // values for the two outcomes the shares were worked out for.
 struct TwoEntries {
