@@ -102,12 +102,9 @@ FourCornerMatch::FourCornerMatch(std::span<const Channels> entries) {
             const int value = static_cast<int>(v);
             // TermsOf gives 64 x the red and green terms.
             red_[v].term[slot] = 4 * corners::TermsOf(value, bits[0]).red + tags[corner];
-            const std::uint32_t weight = corners::TermsOf(value, bits[0]).blueWeight;
-            red_[v].blueWeight[slot] = weight | (weight << 16);
+            red_[v].blueWeight[slot] = corners::TermsOf(value, bits[0]).blueWeight;
             green_[v][slot] = 4 * corners::TermsOf(value, bits[1]).green;
-            const std::uint32_t square = corners::TermsOf(value, bits[2]).blueSquare;
-            const std::uint32_t low = std::min(square, 32767u);
-            blueSquare_[v][slot] = low | ((square - low) << 16);
+            blueSquare_[v][slot] = corners::TermsOf(value, bits[2]).blueSquare;
         }
         ++slot;
     }

@@ -269,10 +269,11 @@ class CubeMatch {
     std::array<unsigned, 256> blueSquare_{};
 };
 
-// Palettes on at most four corners, as those of the four-colour modes are: the four keys
-// are worked out side by side in one vector, as 256 x distance + tag, so that the blue
-// term's rounding down is one mask, and compared in general registers, where each step
-// takes one cycle.
+// Palettes on at most four corners, as those of the four-colour modes are: the four keys,
+// 256 x distance + tag, come from look-ups, a multiply, a mask that rounds the blue term
+// down, and adds, side by side in general registers. Worked out in one vector instead,
+// they would wait on the vector look-ups and on the moves back, on the chain from pixel
+// to pixel.
 class FourCornerMatch {
   public:
     // True when the entries, all corners, lie on at most four of them.
@@ -281,46 +282,28 @@ class FourCornerMatch {
 
     // The smallest key; its lowest three bits are the corner.
     [[gnu::always_inline]] unsigned Nearest(std::size_t red, std::size_t green, std::size_t blue) const {
+        using corners::Smaller;
         const RedParts& r = red_[red];
-#if defined(__SSE2__) && defined(__x86_64__)
-        const auto load = [](const auto& slots) {
-            return _mm_load_si128(reinterpret_cast<const __m128i*>(slots.data()));
+        const auto& g = green_[green];
+        const auto& b = blueSquare_[blue];
+        // The products are never negative.
+        const auto key = [&](std::size_t slot) {
+            return (r.term[slot] + g[slot]) + static_cast<int>((r.blueWeight[slot] * b[slot]) & ~255u);
         };
-        // The square is held as two 16-bit halves and the weight twice, so that one
-        // multiply-add of 16-bit pairs forms the exact product.
-        const __m128i product = _mm_madd_epi16(load(r.blueWeight), load(blueSquare_[blue]));
-        const __m128i keys = _mm_add_epi32(_mm_add_epi32(load(r.term), load(green_[green])),
-                                           _mm_and_si128(product, _mm_set1_epi32(~255)));
-        const auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(keys));
-        const auto high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(keys, keys)));
-        return static_cast<unsigned>(corners::Smaller(
-            corners::Smaller(static_cast<int>(low & 0xFFFFFFFFu), static_cast<int>(low >> 32)),
-            corners::Smaller(static_cast<int>(high & 0xFFFFFFFFu), static_cast<int>(high >> 32))));
-#else
-        int best = corners::kAbsent;
-        for (std::size_t slot = 0; slot < 4; ++slot) {
-            const std::uint32_t weight = r.blueWeight[slot] & 0xFFFFu;
-            const std::uint32_t square =
-                (blueSquare_[blue][slot] & 0xFFFFu) + (blueSquare_[blue][slot] >> 16);
-            best = corners::Smaller(best, r.term[slot] + green_[green][slot] +
-                                              static_cast<int>((weight * square) & ~255u));
-        }
-        return static_cast<unsigned>(best);
-#endif
+        return static_cast<unsigned>(Smaller(Smaller(key(0), key(1)), Smaller(key(2), key(3))));
     }
 
   private:
     // Per red value, for the corner in each of four slots: 256 x the red term plus the
-    // corner's tag, and the blue weight in both halves.
+    // corner's tag, and the blue weight.
     struct RedParts {
-        alignas(16) std::array<int, 4> term;
-        alignas(16) std::array<std::uint32_t, 4> blueWeight;
+        std::array<int, 4> term;
+        std::array<unsigned, 4> blueWeight;
     };
     std::array<RedParts, 256> red_{};
-    // Per green value, 256 x the green term; per blue value, the blue difference squared
-    // as two 16-bit halves that add up to it.
-    alignas(16) std::array<std::array<int, 4>, 256> green_{};
-    alignas(16) std::array<std::array<std::uint32_t, 4>, 256> blueSquare_{};
+    // Per green value, 256 x the green term; per blue value, the blue difference squared.
+    std::array<std::array<int, 4>, 256> green_{};
+    std::array<std::array<unsigned, 4>, 256> blueSquare_{};
 };
 
 // ---- Matching against four or eight entries at once ----

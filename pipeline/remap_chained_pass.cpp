@@ -1,4 +1,5 @@
 #include "pipeline/colour_matching.h"
+#include "pipeline/remap_chained_kinds.h"
 #include "pipeline/remap_passes.h"
 #include "pipeline/remap_shares.h"
 #include "pipeline/remap_windows.h"
@@ -10,7 +11,6 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <type_traits>
 #include <vector>
 
 namespace remap_detail {
@@ -23,7 +23,8 @@ namespace {
 // out of memory. While the current pixel is matched, the next pixel's channels are
 // worked out for either outcome, and the match only picks one of them. The other
 // shares go through the windows of the padded pass, into a ring of as many padded rows
-// as the kernel reaches, and each matched pixel is written straight to the result.
+// as the kernel reaches; each matched pixel takes its own place in its row there, and
+// the row goes to the result once it is done.
 //
 // Palettes of more colours whose entries all lie on corners of the colour cube (see
 // CornerMatch) take the same pass: each channel of the next pixel then has only two
@@ -70,7 +71,6 @@ NextShares BuildNextShares(const std::array<Channels, 2>& entries, float weight,
 
 struct ChainedRow {
     BufferWord* line;                 // the padded row being converted
-    BufferWord* out;                  // its row of the result
     std::array<BufferWord*, 8> lanes; // where each window starts for x = 0
 };
 
@@ -85,118 +85,6 @@ template <class Kind> struct ChainedPlan {
     ClampTable clamp;
 };
 
-// Replaces the three channels with the others when `first` is greater than `second`.
-// Which entry is nearer is unpredictable, and the compiler would branch on it.
-[[gnu::always_inline]] inline void PickWhenGreater(int first, int second, std::size_t& blue,
-                                                   std::size_t& green, std::size_t& red,
-                                                   std::size_t otherBlue, std::size_t otherGreen,
-                                                   std::size_t otherRed) {
-#if defined(__x86_64__) || defined(__i386__)
-    asm("cmpl %[second], %[first]\n\t"
-        "cmovg %[otherBlue], %[blue]\n\t"
-        "cmovg %[otherGreen], %[green]\n\t"
-        "cmovg %[otherRed], %[red]"
-        : [blue] "+r"(blue), [green] "+r"(green), [red] "+r"(red)
-        : [first] "r"(first), [second] "r"(second), [otherBlue] "r"(otherBlue), [otherGreen] "r"(otherGreen),
-          [otherRed] "r"(otherRed)
-        : "cc");
-#else
-    const std::size_t mask = 0u - static_cast<std::size_t>(first > second);
-    blue ^= (blue ^ otherBlue) & mask;
-    green ^= (green ^ otherGreen) & mask;
-    red ^= (red ^ otherRed) & mask;
-#endif
-}
-
-// Replaces `value` with `other` when `key` has any of the bits of `bit`; without a branch,
-// as above.
-[[gnu::always_inline]] inline void PickWhenSet(unsigned key, unsigned bit, std::size_t& value,
-                                               std::size_t other) {
-#if defined(__x86_64__) || defined(__i386__)
-    asm("testl %[bit], %[key]\n\t"
-        "cmovnz %[other], %[value]"
-        : [value] "+r"(value)
-        : [key] "r"(key), [bit] "ri"(bit), [other] "r"(other)
-        : "cc");
-#else
-    const std::size_t mask = 0u - static_cast<std::size_t>((key & bit) != 0);
-    value ^= (value ^ other) & mask;
-#endif
-}
-
-// The kinds of palette the pass takes. Each names its match, what it gives for a
-// pixel, which entry that is, and how it picks the next pixel's channels from their
-// values for the two outcomes the shares were worked out for.
-struct TwoEntries {
-    using Match = TwoEntryMatch;
-    static constexpr std::size_t kEntries = 2;
-    static constexpr bool kHoldsChannels = false;
-    static constexpr bool kRedAlonePicked = false;
-    [[gnu::always_inline]] static TwoEntryMatch::Sides Nearest(const Match& match, std::size_t red,
-                                                               std::size_t green, std::size_t blue) {
-        return match.Compare(red, green, blue);
-    }
-    [[gnu::always_inline]] static std::size_t EntryOf(TwoEntryMatch::Sides sides) {
-        return static_cast<std::size_t>(sides.first > sides.second);
-    }
-    // The outcomes are entry 0 and entry 1.
-    [[gnu::always_inline]] static void PickNext(TwoEntryMatch::Sides sides, std::size_t& blue,
-                                                std::size_t& green, std::size_t& red, std::size_t otherBlue,
-                                                std::size_t otherGreen, std::size_t otherRed) {
-        PickWhenGreater(sides.first, sides.second, blue, green, red, otherBlue, otherGreen, otherRed);
-    }
-};
-
-template <class CornerMatching> struct Corners {
-    using Match = CornerMatching;
-    static constexpr std::size_t kEntries = 8; // by corner
-    // Only the match of five to seven corners needs so many registers that the channels
-    // wait in memory.
-    static constexpr bool kHoldsChannels = std::is_same_v<CornerMatching, CornerMatch>;
-    static constexpr bool kRedAlonePicked = false;
-    [[gnu::always_inline]] static unsigned Nearest(const Match& match, std::size_t red, std::size_t green,
-                                                   std::size_t blue) {
-        return match.Nearest(red, green, blue);
-    }
-    [[gnu::always_inline]] static std::size_t EntryOf(unsigned key) { return key & 7u; }
-    // The outcomes are, per channel, the corner's channel at 0 and at 255.
-    [[gnu::always_inline]] static void PickNext(unsigned key, std::size_t& blue, std::size_t& green,
-                                                std::size_t& red, std::size_t otherBlue,
-                                                std::size_t otherGreen, std::size_t otherRed) {
-        PickWhenSet(key, corners::kBlueBit, blue, otherBlue);
-        PickWhenSet(key, corners::kGreenBit, green, otherGreen);
-        PickWhenSet(key, corners::kRedBit, red, otherRed);
-    }
-};
-
-// Palettes on every corner. Green and blue ends follow from the pixel alone, so only red
-// has two outcomes to pick from, and it picks straight from the comparison of the keys.
-struct Cube {
-    using Match = CubeMatch;
-    static constexpr std::size_t kEntries = 8; // by corner
-    static constexpr bool kHoldsChannels = false;
-    static constexpr bool kRedAlonePicked = true;
-    [[gnu::always_inline]] static CubeMatch::Keys Nearest(const Match& match, std::size_t red,
-                                                          std::size_t green, std::size_t blue) {
-        return match.KeysOf(red, green, blue);
-    }
-    [[gnu::always_inline]] static std::size_t EntryOf(CubeMatch::Keys keys) {
-        return static_cast<std::size_t>(corners::Smaller(keys.redAt0, keys.redAt255)) & 7u;
-    }
-    // Replaces `red` with `otherRed`, its value for red at 255, when that corner is nearer.
-    [[gnu::always_inline]] static void PickRed(CubeMatch::Keys keys, std::size_t& red, std::size_t otherRed) {
-#if defined(__x86_64__) || defined(__i386__)
-        asm("cmpl %[redAt255], %[redAt0]\n\t"
-            "cmovg %[otherRed], %[red]"
-            : [red] "+r"(red)
-            : [redAt0] "r"(keys.redAt0), [redAt255] "r"(keys.redAt255), [otherRed] "r"(otherRed)
-            : "cc");
-#else
-        red = keys.redAt0 > keys.redAt255 ? otherRed : red;
-#endif
-    }
-};
-
 // How the chained pass adds the shares of the window rows.
 enum class WindowMode {
     Portable, // plain integer code on the words in memory
@@ -209,14 +97,13 @@ void ChainedRowPass(ChainedRow& row, int width, const ChainedPlan<Kind>& plan, s
     // Everything the loop reads besides the pixels is held locally: the window stores
     // could otherwise alias it and force reloads. The loop counts towards zero and needs
     // no bound of its own: x runs over -width..-1 left to right, width-1..0 right to
-    // left, with the rows moved to suit. Registers are short all the same, and the
-    // result row is read from `row`, in the heap, where it is written (the held channels
-    // below oblige the compiler to): kept on the stack instead, its slot can share its
-    // place within a page with a row being written, which on some processors holds the
-    // pixel chain back by a third, depending on where the stack happens to lie.
+    // left, with the rows moved to suit. Each matched pixel goes to its own slot of the
+    // row, which nothing reads again, and the row is copied to the result afterwards: a
+    // pointer to the result row would be one register too many, and the compiler would
+    // keep it on the stack, where a load of it every pixel holds the chain back in some
+    // processes, depending on where the stack lies.
     const std::ptrdiff_t origin = Reversed ? 0 : width;
     BufferWord* const line = row.line + origin;
-    row.out += origin;
     std::array<BufferWord*, Rows + 1> targets{};
     std::array<const std::uint8_t*, Rows + 1> tables{};
     std::array<bool, Rows + 1> wide{};
@@ -256,12 +143,12 @@ void ChainedRowPass(ChainedRow& row, int width, const ChainedPlan<Kind>& plan, s
         }
         const auto outcome = Kind::Nearest(plan.match, red, green, blue);
         const std::size_t entry = Kind::EntryOf(outcome);
-        row.out[x] = plan.words[entry];
         if constexpr (Kind::kHoldsChannels) {
             blue = held[0];
             green = held[1];
             red = held[2];
         }
+        line[x] = plan.words[entry];
         const auto& offset = plan.offsets[entry];
         const std::size_t db = blue + offset[0];
         const std::size_t dg = green + offset[1];
@@ -364,13 +251,10 @@ void ChainedPass(std::span<const BufferWord> source, std::span<BufferWord> targe
                                ? Lane{-row.forwardStart, row.forward.data(), row.width == 8}
                                : Lane{row.reversedStart, row.reversed.data(), row.width == 8});
     }
-    // In the heap rather than on the stack (see ChainedRowPass).
-    const auto rowState = std::make_unique<ChainedRow>();
     for (int y = 0; y < height; ++y) {
         const bool backwards = serpentine && (y % 2) == 1;
         const std::vector<Lane>& lanes = backwards ? reversed : forward;
-        ChainedRow& row = *rowState;
-        row = {slot(y), target.data() + static_cast<std::size_t>(y) * w, {}};
+        ChainedRow row{slot(y), {}};
         for (std::size_t k = 0; k < Rows; ++k) {
             row.lanes[k] = slot(y + rows[k].dy) + lanes[k].offset;
         }
@@ -379,6 +263,7 @@ void ChainedPass(std::span<const BufferWord> source, std::span<BufferWord> targe
         } else {
             ChainedRowPass<Kind, Mode, false, Rows, Next>(row, width, plan, lanes);
         }
+        std::copy(slot(y), slot(y) + w, target.data() + static_cast<std::size_t>(y) * w);
         // Row y's slot now takes the row that has just come within reach.
         load(y + reach + 1);
     }
