@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """Whole-process timings of quillmorph-cli beside ImageMagick and a Pillow script.
 
-Usage: bench/compare_with_peers.py BUILD_DIR [--runs N]
+Usage: bench/compare_with_peers.py BUILD_DIR [--runs N] [--magick PATH]
 
 Makes its own inputs in a scratch folder (a 640 x 512 PNG and a 6000 x 4000 JPEG, both
 a noisy gradient, and the Mode 2 palette as a picture for ImageMagick's -remap), runs
 each command N times in turn and prints the median wall time of each. Needs ImageMagick
-(convert) and Pillow; neither is used by the program itself.
+(convert) and Pillow; neither is used by the program itself. --magick names ImageMagick's
+convert where the first on the PATH is something else (a wrapper script would add its
+own start-up to every run).
 """
 import argparse
 import os
@@ -73,9 +75,10 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     parser.add_argument("--runs", type=int, default=21)
+    parser.add_argument("--magick", help="ImageMagick's convert (default: the first on the PATH)")
     args = parser.parse_args()
     cli = os.path.join(args.build, "cli", "quillmorph-cli")
-    magick = shutil.which("convert")
+    magick = args.magick or shutil.which("convert")
     if magick is None:
         sys.exit("ImageMagick's convert is needed")
     folder = tempfile.mkdtemp(prefix="quillmorph-peers-")
